@@ -1,0 +1,11 @@
+// Splitting of the process's command line into one heap block that holds the
+// pointer table and all argument texts.
+#pragma once
+
+// Returns the block (argc + 1 pointers, the last null, then the texts), or null
+// when it cannot be allocated. *argc counts the program name, so it is >= 1.
+// The caller frees the block with one free().
+char** SplitCommandLine(const char* commandLine, int* argc);
+
+enum RunMode { RUN_EXTRACTION = 1, RUN_ASSOCIATION = 2 };
+RunMode ChooseRunMode(int argc);

@@ -1,0 +1,226 @@
+#include "testsupport.h"
+
+#include <algorithm>
+#include <stdio.h>
+
+namespace testsupport {
+
+static std::string ModuleFolder() {
+    char path[MAX_PATH] = "";
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string s(path, n < sizeof(path) ? n : 0);
+    size_t cut = s.find_last_of('\\');
+    return cut == std::string::npos ? std::string(".") : s.substr(0, cut);
+}
+
+static std::string ProgramName() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string s(path);
+    size_t cut = s.find_last_of('\\');
+    if (cut != std::string::npos) s = s.substr(cut + 1);
+    size_t dot = s.find_last_of('.');
+    return dot == std::string::npos ? s : s.substr(0, dot);
+}
+
+std::string TestDir() { return ModuleFolder(); }
+
+std::string PelnoreExe() {
+    std::string dir = TestDir();
+    size_t cut = dir.find_last_of('\\');
+    return dir.substr(0, cut) + "\\pelnore.exe";
+}
+
+bool RemoveTree(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        return DeleteFileA(path.c_str()) != 0;
+    }
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..") continue;
+            RemoveTree(path + "\\" + name);
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+std::string ScratchDir(const std::string& name) {
+    std::string root = TestDir() + "\\scratch";
+    CreateDirectoryA(root.c_str(), nullptr);
+    root += "\\" + ProgramName();
+    CreateDirectoryA(root.c_str(), nullptr);
+    std::string dir = root + "\\" + name;
+    RemoveTree(dir);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<unsigned char>* bytes) {
+    bytes->clear();
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return false;
+    unsigned char block[65536];
+    size_t n;
+    while ((n = fread(block, 1, sizeof(block), f)) > 0) bytes->insert(bytes->end(), block, block + n);
+    bool ok = !ferror(f);
+    fclose(f);
+    return ok;
+}
+
+bool WriteFileBytes(const std::string& path, const void* data, size_t size) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(data, 1, size, f) == size;
+    return fclose(f) == 0 && ok;
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = data.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+static std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info) {
+    std::string text;
+    if (info.fUnicode || info.nDebugStringLength == 0) return text;
+    std::vector<char> buffer(info.nDebugStringLength);
+    SIZE_T read = 0;
+    if (ReadProcessMemory(process, info.lpDebugStringData, buffer.data(), buffer.size(), &read)) {
+        text.assign(buffer.data(), read);
+        size_t nul = text.find('\0');
+        if (nul != std::string::npos) text.resize(nul);
+    }
+    return text;
+}
+
+RunResult RunCapturingDebugOutput(const std::string& commandLine, DWORD timeoutMs) {
+    RunResult result;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                        nullptr, nullptr, &startup, &info))
+        return result;
+    result.started = true;
+    DWORD deadline = GetTickCount() + timeoutMs;
+    for (;;) {
+        DWORD now = GetTickCount();
+        DWORD wait = (int)(deadline - now) > 0 ? deadline - now : 0;
+        DEBUG_EVENT event;
+        if (!WaitForDebugEvent(&event, wait)) {
+            TerminateProcess(info.hProcess, 255);
+            break;
+        }
+        DWORD status = DBG_CONTINUE;
+        if (event.dwDebugEventCode == OUTPUT_DEBUG_STRING_EVENT) {
+            result.debugLines.push_back(ReadDebugString(info.hProcess, event.u.DebugString));
+        } else if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
+                   event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
+            status = DBG_EXCEPTION_NOT_HANDLED;
+        } else if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT) {
+            if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+        } else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
+            if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+        }
+        bool exited = event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT;
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+        if (exited) {
+            result.finished = true;
+            break;
+        }
+    }
+    WaitForSingleObject(info.hProcess, 5000);
+    GetExitCodeProcess(info.hProcess, &result.exitCode);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return result;
+}
+
+bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info, WORD showCommand) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = showCommand;
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, info) != 0;
+}
+
+RunResult RunAndWait(const std::string& commandLine, DWORD timeoutMs, WORD showCommand) {
+    RunResult result;
+    PROCESS_INFORMATION info = {};
+    if (!StartProcess(commandLine, &info, showCommand)) return result;
+    result.started = true;
+    if (WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        result.finished = true;
+    } else {
+        TerminateProcess(info.hProcess, 255);
+        WaitForSingleObject(info.hProcess, 5000);
+    }
+    GetExitCodeProcess(info.hProcess, &result.exitCode);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return result;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    std::vector<HWND> found;
+};
+
+static BOOL CALLBACK CollectWindow(HWND window, LPARAM lParam) {
+    WindowSearch* search = (WindowSearch*)lParam;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->processId) return TRUE;
+    if (search->className) {
+        char name[256] = "";
+        GetClassNameA(window, name, sizeof(name));
+        if (lstrcmpiA(name, search->className) != 0) return TRUE;
+    }
+    search->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> ProcessWindows(DWORD processId, const char* className) {
+    WindowSearch search = {processId, className, {}};
+    EnumWindows(CollectWindow, (LPARAM)&search);
+    return search.found;
+}
+
+HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        std::vector<HWND> windows = ProcessWindows(processId, className);
+        if (!windows.empty()) return windows.front();
+        if (GetTickCount() - start >= timeoutMs) return nullptr;
+        Sleep(20);
+    }
+}
+
+std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace testsupport

@@ -1,0 +1,52 @@
+// Helpers shared by the test programs: where the build's files are, scratch
+// folders, whole-file reads and writes, and running pelnore.exe (or any other
+// program) with an exact command line while collecting its debug-channel lines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "../../util/compat.h"
+
+namespace testsupport {
+
+// Folder of the running test program (build\tests), without a trailing backslash.
+std::string TestDir();
+// build\pelnore.exe as a Windows path.
+std::string PelnoreExe();
+// A fresh, empty folder build\tests\scratch\<program>\<name>.
+std::string ScratchDir(const std::string& name);
+bool RemoveTree(const std::string& path);
+
+bool ReadFileBytes(const std::string& path, std::vector<unsigned char>* bytes);
+bool WriteFileBytes(const std::string& path, const void* data, size_t size);
+bool FileExists(const std::string& path);
+// Names (not paths) of the files in a folder, sorted; empty when it is missing.
+std::vector<std::string> ListFolder(const std::string& folder);
+
+struct RunResult {
+    bool started = false;
+    bool finished = false;  // ended within the time-out (otherwise it was killed)
+    DWORD exitCode = 0;
+    std::vector<std::string> debugLines;  // OutputDebugStringA texts, in order
+};
+
+// Runs commandLine (exactly as given to CreateProcessA) as a debuggee so that
+// its OutputDebugStringA texts are collected; kills it after timeoutMs.
+RunResult RunCapturingDebugOutput(const std::string& commandLine, DWORD timeoutMs);
+// Runs commandLine and waits; showCommand goes into STARTUPINFO.
+RunResult RunAndWait(const std::string& commandLine, DWORD timeoutMs,
+                     WORD showCommand = SW_SHOWNORMAL);
+
+// Starts a program without waiting; the caller closes the handles.
+bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info,
+                  WORD showCommand = SW_SHOWNORMAL);
+// The first top-level window of the process whose class matches (null: any),
+// waiting up to timeoutMs for it to appear.
+HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs);
+std::vector<HWND> ProcessWindows(DWORD processId, const char* className);
+
+// "\"" + text + "\"".
+std::string Quote(const std::string& text);
+
+}  // namespace testsupport
