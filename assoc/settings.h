@@ -1,0 +1,85 @@
+// The shell verb "pelnore" for .exe and .dll files: the file-type table, the
+// wanted state of the verb, and the registry procedures under HKEY_CLASSES_ROOT
+// that read, register and unregister it. The registry is the only store.
+#pragma once
+
+#include "../util/compat.h"
+
+// Capacities of the per-type texts, terminator included.
+enum {
+    KEY_TEXT_CAPACITY = 523,
+    MENU_TEXT_CAPACITY = 32768,
+    COMMAND_LINE_CAPACITY = 1025,
+    CLASS_NAME_CAPACITY = 522
+};
+
+enum { FILE_TYPE_COUNT = 2, FILE_TYPE_ID_BASE = 1000 };
+
+struct FileTypeRow {
+    int typeId;     // minus FILE_TYPE_ID_BASE: index of the type's block
+    DWORD typeBit;  // the type's bit in every mask of the association code
+    const char* extension;
+};
+
+// Row order is the order in which every loop over the file types runs.
+extern const FileTypeRow FileTypeTable[FILE_TYPE_COUNT];
+
+struct FileTypeSettings {
+    char keyText[KEY_TEXT_CAPACITY];       // shown only; never compared or written
+    char menuText[MENU_TEXT_CAPACITY];     // what Explorer shows for the verb
+    char commandLine[COMMAND_LINE_CAPACITY];  // what Explorer runs for the verb
+};
+
+struct AssociationSettings {
+    DWORD enabledMask;  // type bits of the file types whose verb is (to be) registered
+    FileTypeSettings types[FILE_TYPE_COUNT];
+};
+
+// The verb's key name under "shell", and the menu text of an unregistered type.
+extern const char kVerbKeyName[];
+extern const char kDefaultMenuText[];
+
+// Registry primitives: true exactly when the Win32 call succeeds; keys are
+// opened and created with KEY_ALL_ACCESS.
+bool OpenSubKey(HKEY parent, const char* name, HKEY* key);
+bool CreateSubKey(HKEY parent, const char* name, HKEY* key);
+bool CloseKey(HKEY key);
+bool DeleteSubKey(HKEY parent, const char* name);
+bool RegKeyExists(HKEY parent, const char* name);
+// Reads a string default value; the buffer always ends terminated inside its
+// capacity. Fails, leaving it empty, when the value is missing, is not a
+// string, or does not fit.
+bool ReadDefaultValue(HKEY key, char* buffer, DWORD capacity);
+// REG_SZ with its terminating NUL stored.
+bool WriteDefaultValue(HKEY key, const char* text);
+
+// Verb procedures on one extension (".exe", ".dll", or any other).
+// The class key the extension names when that key exists, else the extension.
+void ResolveFileClass(const char* extension, char* className /* CLASS_NAME_CAPACITY */);
+bool OpenFileClassKey(const char* extension, HKEY* key);
+bool OpenShellKey(const char* extension, HKEY* key);
+bool OpenVerbKey(const char* extension, HKEY* key);
+bool RegisterVerb(const char* extension, const char* menuText, const char* commandLine);
+// False only when the shell key does not open; "shell" itself stays.
+bool UnregisterVerb(const char* extension);
+// True when shell\pelnore\command opens; texts cut or missing are left empty.
+bool ReadVerb(const char* extension, char* menuText /* MENU_TEXT_CAPACITY */,
+              char* commandLine /* COMMAND_LINE_CAPACITY */);
+// "HKEY_CLASSES_ROOT\<class>\shell\pelnore" for display, cut to the capacity.
+void BuildVerbKeyText(const char* extension, char* keyText /* KEY_TEXT_CAPACITY */);
+// The running program's quoted path, a blank and "%1" quoted; returns length + 1.
+size_t BuildDefaultCommandLine(char* buffer /* COMMAND_LINE_CAPACITY */);
+
+// The three steps of the association dialog.
+bool LoadAssociationSettings(AssociationSettings* settings);
+DWORD DiffAssociationSettings(const AssociationSettings* edited,
+                              const AssociationSettings* loaded);
+bool ApplyAssociationSettings(const AssociationSettings* edited, DWORD changed);
+
+// The same steps over a file-type table of the caller's choosing, so that the
+// behaviour can be proved on extensions nobody else uses.
+bool LoadAssociationSettingsFor(const FileTypeRow* table, AssociationSettings* settings);
+DWORD DiffAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
+                                 const AssociationSettings* loaded);
+bool ApplyAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
+                                 DWORD changed);
