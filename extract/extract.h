@@ -10,11 +10,31 @@ struct WorkerThread;
 typedef size_t (*FileAssembler)(void* buffer, size_t bufferSize, HMODULE module, LPCSTR name,
                                 LPCSTR type);
 
+// One kind of resource that the worker extracts, in extraction order.
+struct ResourceKind {
+    unsigned int kindBit;  // its bit in the KindMask
+    WORD resourceType;     // integer resource type to enumerate
+    const char* extension; // output extension with its dot
+    FileAssembler assembler;
+};
+
+// State of one enumeration, handed to OnResourceName.
+struct ResourceEnumContext {
+    unsigned int index;  // running index, consumed by every name delivered
+    WORD resourceType;
+    const char* extension;
+    const char* sourcePath;
+    FileAssembler assembler;
+};
+
 // Thread routine; argument is the ExtractionJob. Always returns 0.
 unsigned ExtractionWorker(WorkerThread* thread, void* argument);
 
 bool IsExistingFile(const char* path);
 bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
                             WORD resourceType);
-// Pointer to the resource's bytes and, when size is given, its real size.
+// The EnumResourceNamesA callback; context is a ResourceEnumContext. Always TRUE.
+BOOL CALLBACK OnResourceName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context);
+// Pointer to the resource's bytes and, when size is given, its real size
+// (0 when the resource is not found).
 const void* LockResourceData(HMODULE module, LPCSTR name, LPCSTR type, DWORD* size);
