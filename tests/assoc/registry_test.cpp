@@ -1,0 +1,300 @@
+// The shell verb's registry procedures against the prefix's real registry. Every
+// test works on extensions and classes of its own under HKEY_CLASSES_ROOT and
+// deletes them again, so the real .exe and .dll associations are never touched.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "../../assoc/settings.h"
+#include "../../util/bounded.h"
+#include "regtools.h"
+
+namespace {
+
+const char kExtA[] = ".plntesta";
+const char kExtB[] = ".plntestb";
+const char kClassA[] = "plntesta.file";
+const char kMissingClass[] = "plntest.nosuchclass";
+
+const FileTypeRow kTestTable[FILE_TYPE_COUNT] = {
+    {1000, 1, kExtA},
+    {1001, 2, kExtB},
+};
+
+class AssocRegistry : public ::testing::Test {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    static void Clean() {
+        regtools::DeleteTree(kExtA);
+        regtools::DeleteTree(kExtB);
+        regtools::DeleteTree(kClassA);
+        regtools::DeleteTree(kMissingClass);
+    }
+    static std::string Verb(const std::string& cls) { return cls + "\\shell\\pelnore"; }
+    static std::string Command(const std::string& cls) { return Verb(cls) + "\\command"; }
+    static std::string Default(const std::string& path) {
+        std::string text;
+        EXPECT_TRUE(regtools::ReadDefault(path, &text)) << path;
+        return text;
+    }
+};
+
+// The class key exists and the extension names it: the verb goes there.
+TEST_F(AssocRegistry, VerbGoesUnderTheClassTheExtensionNames) {
+    ASSERT_TRUE(regtools::WriteDefault(kExtA, kClassA));
+    ASSERT_TRUE(regtools::CreateKey(kClassA));
+    char cls[CLASS_NAME_CAPACITY];
+    ResolveFileClass(kExtA, cls);
+    EXPECT_STREQ(kClassA, cls);
+
+    ASSERT_TRUE(RegisterVerb(kExtA, "メニュー文字", "\"C:\\x.exe\" \"%1\""));
+    EXPECT_EQ("メニュー文字", Default(Verb(kClassA)));
+    EXPECT_EQ("\"C:\\x.exe\" \"%1\"", Default(Command(kClassA)));
+    EXPECT_FALSE(regtools::KeyExists(std::string(kExtA) + "\\shell"));
+
+    char keyText[KEY_TEXT_CAPACITY];
+    BuildVerbKeyText(kExtA, keyText);
+    EXPECT_STREQ("HKEY_CLASSES_ROOT\\plntesta.file\\shell\\pelnore", keyText);
+}
+
+// No value, a value naming no key, and an empty value all leave the extension
+// key itself as the class; the empty one must not name the classes root.
+TEST_F(AssocRegistry, ExtensionKeyItselfWhenTheValueNamesNothingUsable) {
+    const std::string cases[] = {"missing", kMissingClass, ""};
+    for (const std::string& value : cases) {
+        SCOPED_TRACE("default value: " + value);
+        Clean();
+        ASSERT_TRUE(regtools::CreateKey(kExtA));
+        if (value != "missing") ASSERT_TRUE(regtools::WriteDefault(kExtA, value));
+        bool rootShellVerbBefore = regtools::KeyExists("shell\\pelnore");
+
+        char cls[CLASS_NAME_CAPACITY];
+        ResolveFileClass(kExtA, cls);
+        EXPECT_STREQ(kExtA, cls);
+        ASSERT_TRUE(RegisterVerb(kExtA, "m", "c"));
+        EXPECT_EQ("m", Default(Verb(kExtA)));
+        EXPECT_EQ("c", Default(Command(kExtA)));
+        EXPECT_FALSE(regtools::KeyExists(kMissingClass));
+        EXPECT_EQ(rootShellVerbBefore, regtools::KeyExists("shell\\pelnore"));
+
+        char menu[MENU_TEXT_CAPACITY], command[COMMAND_LINE_CAPACITY];
+        EXPECT_TRUE(ReadVerb(kExtA, menu, command));
+        EXPECT_STREQ("m", menu);
+        EXPECT_STREQ("c", command);
+    }
+}
+
+// Without an extension key there is nothing to write under: nothing is created.
+TEST_F(AssocRegistry, RegisterFailsWithoutAnExtensionKey) {
+    EXPECT_FALSE(RegisterVerb(kExtA, "m", "c"));
+    EXPECT_FALSE(regtools::KeyExists(kExtA));
+    EXPECT_FALSE(UnregisterVerb(kExtA));
+    char menu[MENU_TEXT_CAPACITY], command[COMMAND_LINE_CAPACITY];
+    EXPECT_FALSE(ReadVerb(kExtA, menu, command));
+}
+
+// Registering again replaces the values in place; what others added stays.
+TEST_F(AssocRegistry, RegisterOverAnExistingVerbReplacesTheValues) {
+    ASSERT_TRUE(regtools::CreateKey(kExtA));
+    ASSERT_TRUE(RegisterVerb(kExtA, "old menu", "old command"));
+    ASSERT_TRUE(regtools::CreateKey(Verb(kExtA) + "\\ddeexec"));
+    ASSERT_TRUE(RegisterVerb(kExtA, "new menu", "new command"));
+    EXPECT_EQ("new menu", Default(Verb(kExtA)));
+    EXPECT_EQ("new command", Default(Command(kExtA)));
+    EXPECT_TRUE(regtools::KeyExists(Verb(kExtA) + "\\ddeexec"));
+
+    std::string raw;
+    DWORD type = 0;
+    ASSERT_TRUE(regtools::ReadDefaultRaw(Command(kExtA), &raw, &type));
+    EXPECT_EQ((DWORD)REG_SZ, type);
+    EXPECT_EQ(std::string("new command", 12), raw);  // stored with its terminator
+}
+
+TEST_F(AssocRegistry, UnregisterDeletesTheVerbAndLeavesShell) {
+    ASSERT_TRUE(regtools::CreateKey(kExtA));
+    ASSERT_TRUE(RegisterVerb(kExtA, "m", "c"));
+    ASSERT_TRUE(regtools::CreateKey(std::string(kExtA) + "\\shell\\open"));
+    EXPECT_TRUE(UnregisterVerb(kExtA));
+    EXPECT_FALSE(regtools::KeyExists(Verb(kExtA)));
+    EXPECT_TRUE(regtools::KeyExists(std::string(kExtA) + "\\shell\\open"));
+
+    regtools::DeleteTree(std::string(kExtA) + "\\shell\\open");
+    ASSERT_TRUE(RegisterVerb(kExtA, "m", "c"));
+    EXPECT_TRUE(UnregisterVerb(kExtA));
+    EXPECT_TRUE(regtools::KeyExists(std::string(kExtA) + "\\shell"));
+    EXPECT_TRUE(regtools::SubKeys(std::string(kExtA) + "\\shell").empty());
+    // Nothing left to delete still counts as done while "shell" opens.
+    EXPECT_TRUE(UnregisterVerb(kExtA));
+}
+
+// A verb key without "command" is not a registration: the defaults show, and
+// applying the ticked type creates "command" and overwrites the menu text.
+TEST_F(AssocRegistry, VerbWithoutCommandLoadsAsNotRegistered) {
+    ASSERT_TRUE(regtools::CreateKey(kExtA));
+    ASSERT_TRUE(regtools::CreateKey(kExtB));
+    ASSERT_TRUE(regtools::WriteDefault(Verb(kExtA), "stale menu"));
+
+    static AssociationSettings loaded;
+    LoadAssociationSettingsFor(kTestTable, &loaded);
+    EXPECT_EQ(0u, loaded.enabledMask);
+    EXPECT_STREQ(kDefaultMenuText, loaded.types[0].menuText);
+    char expected[COMMAND_LINE_CAPACITY];
+    BuildDefaultCommandLine(expected);
+    EXPECT_STREQ(expected, loaded.types[0].commandLine);
+    EXPECT_STREQ("HKEY_CLASSES_ROOT\\.plntesta\\shell\\pelnore", loaded.types[0].keyText);
+
+    static AssociationSettings edited;
+    edited = loaded;
+    edited.enabledMask = 1;
+    DWORD changed = DiffAssociationSettingsFor(kTestTable, &edited, &loaded);
+    EXPECT_EQ(1u, changed);
+    ApplyAssociationSettingsFor(kTestTable, &edited, changed);
+    EXPECT_EQ(kDefaultMenuText, Default(Verb(kExtA)));
+    EXPECT_EQ(expected, Default(Command(kExtA)));
+    EXPECT_FALSE(regtools::KeyExists(Verb(kExtB)));
+}
+
+TEST_F(AssocRegistry, RegisteredVerbWithoutMenuValueLoadsEmptyMenuText) {
+    ASSERT_TRUE(regtools::CreateKey(kExtA));
+    ASSERT_TRUE(regtools::CreateKey(Verb(kExtA)));
+    ASSERT_TRUE(regtools::WriteDefault(Command(kExtA), "cmd"));
+    static AssociationSettings loaded;
+    LoadAssociationSettingsFor(kTestTable, &loaded);
+    EXPECT_EQ(1u, loaded.enabledMask);
+    EXPECT_STREQ("", loaded.types[0].menuText);
+    EXPECT_STREQ("cmd", loaded.types[0].commandLine);
+}
+
+// A value stored without its terminating NUL comes back without one; the read
+// must still end terminated inside the buffer and never run past it.
+TEST_F(AssocRegistry, ValueWithoutTerminatorIsReadSafely) {
+    HKEY key;
+    ASSERT_TRUE(CreateSubKey(HKEY_CLASSES_ROOT, kExtA, &key));
+    struct Guarded {
+        char buffer[8];
+        char guard[8];
+    } g;
+
+    ASSERT_TRUE(regtools::WriteDefaultRaw(kExtA, "ABC", REG_SZ));
+    memset(&g, 'X', sizeof(g));
+    EXPECT_TRUE(ReadDefaultValue(key, g.buffer, sizeof(g.buffer)));
+    EXPECT_STREQ("ABC", g.buffer);
+
+    // Seven bytes of text and no terminator: fits with one added.
+    ASSERT_TRUE(regtools::WriteDefaultRaw(kExtA, "ABCDEFG", REG_SZ));
+    memset(&g, 'X', sizeof(g));
+    EXPECT_TRUE(ReadDefaultValue(key, g.buffer, sizeof(g.buffer)));
+    EXPECT_STREQ("ABCDEFG", g.buffer);
+
+    // Eight bytes of text and no terminator fill the buffer: too long, so empty.
+    ASSERT_TRUE(regtools::WriteDefaultRaw(kExtA, "ABCDEFGH", REG_SZ));
+    memset(&g, 'X', sizeof(g));
+    EXPECT_FALSE(ReadDefaultValue(key, g.buffer, sizeof(g.buffer)));
+    EXPECT_EQ('\0', g.buffer[0]);
+    EXPECT_EQ(std::string(8, 'X'), std::string(g.guard, 8));
+
+    // Seven bytes and the terminator fill it exactly: that fits.
+    ASSERT_TRUE(regtools::WriteDefault(kExtA, "ABCDEFG"));
+    memset(&g, 'X', sizeof(g));
+    EXPECT_TRUE(ReadDefaultValue(key, g.buffer, sizeof(g.buffer)));
+    EXPECT_STREQ("ABCDEFG", g.buffer);
+
+    // A value that is not a string is no text at all.
+    DWORD number = 0x41414141;
+    ASSERT_TRUE(regtools::WriteDefaultRaw(kExtA, std::string((char*)&number, 4), REG_DWORD));
+    memset(&g, 'X', sizeof(g));
+    EXPECT_FALSE(ReadDefaultValue(key, g.buffer, sizeof(g.buffer)));
+    EXPECT_EQ('\0', g.buffer[0]);
+    CloseKey(key);
+}
+
+TEST_F(AssocRegistry, UnterminatedCommandLineAtFullCapacityLoadsEmpty) {
+    ASSERT_TRUE(regtools::CreateKey(kExtA));
+    ASSERT_TRUE(regtools::WriteDefault(Verb(kExtA), "m"));
+    static char menu[MENU_TEXT_CAPACITY];
+    static char command[COMMAND_LINE_CAPACITY + 16];
+
+    // 1024 characters with their terminator: the longest command line that fits.
+    std::string longest(1024, 'c');
+    ASSERT_TRUE(regtools::WriteDefault(Command(kExtA), longest));
+    memset(command, 'X', sizeof(command));
+    EXPECT_TRUE(ReadVerb(kExtA, menu, command));
+    EXPECT_EQ(longest, std::string(command));
+
+    // 1025 characters without one would fill the buffer with no room to end it.
+    ASSERT_TRUE(regtools::WriteDefaultRaw(Command(kExtA), std::string(1025, 'c'), REG_SZ));
+    memset(command, 'X', sizeof(command));
+    EXPECT_TRUE(ReadVerb(kExtA, menu, command));
+    EXPECT_STREQ("", command);
+    EXPECT_EQ(std::string(16, 'X'), std::string(command + COMMAND_LINE_CAPACITY, 16));
+    EXPECT_STREQ("m", menu);
+}
+
+// Only the file types that were switched or edited reach the registry.
+TEST_F(AssocRegistry, DiffAndApplyTouchOnlyChangedTypes) {
+    ASSERT_TRUE(regtools::CreateKey(kExtA));
+    ASSERT_TRUE(regtools::CreateKey(kExtB));
+    ASSERT_TRUE(RegisterVerb(kExtA, "menu A", "command A"));
+    static AssociationSettings loaded, edited;
+    LoadAssociationSettingsFor(kTestTable, &loaded);
+    ASSERT_EQ(1u, loaded.enabledMask);
+    EXPECT_STREQ("menu A", loaded.types[0].menuText);
+
+    // Somebody changes the value behind the dialog's back; an unchanged OK
+    // must not write the loaded value over it.
+    ASSERT_TRUE(regtools::WriteDefault(Command(kExtA), "changed outside"));
+    edited = loaded;
+    EXPECT_EQ(0u, DiffAssociationSettingsFor(kTestTable, &edited, &loaded));
+    ApplyAssociationSettingsFor(kTestTable, &edited, 0);
+    EXPECT_EQ("changed outside", Default(Command(kExtA)));
+
+    // Key text and the texts of an unticked type take no part.
+    CopyBounded(edited.types[0].keyText, KEY_TEXT_CAPACITY, "something else");
+    CopyBounded(edited.types[1].menuText, MENU_TEXT_CAPACITY, "edited but off");
+    EXPECT_EQ(0u, DiffAssociationSettingsFor(kTestTable, &edited, &loaded));
+
+    // A case-only edit counts; B stays untouched.
+    edited = loaded;
+    CopyBounded(edited.types[0].menuText, MENU_TEXT_CAPACITY, "Menu A");
+    DWORD changed = DiffAssociationSettingsFor(kTestTable, &edited, &loaded);
+    EXPECT_EQ(1u, changed);
+    ApplyAssociationSettingsFor(kTestTable, &edited, changed);
+    EXPECT_EQ("Menu A", Default(Verb(kExtA)));
+    EXPECT_EQ("command A", Default(Command(kExtA)));
+    EXPECT_FALSE(regtools::KeyExists(std::string(kExtB) + "\\shell"));
+
+    edited = loaded;
+    edited.types[0].commandLine[0] = 'C';
+    EXPECT_EQ(1u, DiffAssociationSettingsFor(kTestTable, &edited, &loaded));
+
+    // Switching A off and B on: both change, A is deleted and B written.
+    edited = loaded;
+    edited.enabledMask = 2;
+    changed = DiffAssociationSettingsFor(kTestTable, &edited, &loaded);
+    EXPECT_EQ(3u, changed);
+    ApplyAssociationSettingsFor(kTestTable, &edited, changed);
+    EXPECT_FALSE(regtools::KeyExists(Verb(kExtA)));
+    EXPECT_TRUE(regtools::KeyExists(std::string(kExtA) + "\\shell"));
+    EXPECT_EQ(kDefaultMenuText, Default(Verb(kExtB)));
+}
+
+TEST(AssocDefaults, DefaultCommandLineQuotesTheProgramPath) {
+    char path[PATH_CAPACITY];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
+    ASSERT_GT(n, 0u);
+    std::string expected = "\"" + std::string(path, n) + "\" \"%1\"";
+    char buffer[COMMAND_LINE_CAPACITY];
+    memset(buffer, 'X', sizeof(buffer));
+    EXPECT_EQ(expected.size() + 1, BuildDefaultCommandLine(buffer));
+    EXPECT_EQ(expected, std::string(buffer));
+    EXPECT_STREQ("リソースを抜き出す", kDefaultMenuText);
+    EXPECT_STREQ(".exe", FileTypeTable[0].extension);
+    EXPECT_EQ(1u, FileTypeTable[0].typeBit);
+    EXPECT_STREQ(".dll", FileTypeTable[1].extension);
+    EXPECT_EQ(2u, FileTypeTable[1].typeBit);
+}
+
+}  // namespace
