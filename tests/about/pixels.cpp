@@ -1,0 +1,62 @@
+// Client-area captures through BitBlt from the window's own device context.
+#include "pixels.h"
+
+#include <vector>
+
+namespace testsupport {
+
+// Pixels as COLORREF values, row by row from the top; false when unreadable.
+static bool CaptureClient(HWND window, std::vector<COLORREF>* pixels, int* width, int* height) {
+    RECT client;
+    if (!GetClientRect(window, &client)) return false;
+    *width = client.right;
+    *height = client.bottom;
+    if (*width <= 0 || *height <= 0) return false;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = *width;
+    info.bmiHeader.biHeight = -*height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC source = GetDC(window);
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = dib != nullptr && bits != nullptr;
+    if (ok) {
+        HGDIOBJ old = SelectObject(memory, dib);
+        ok = BitBlt(memory, 0, 0, *width, *height, source, 0, 0, SRCCOPY) != 0;
+        GdiFlush();
+        SelectObject(memory, old);
+    }
+    if (ok) {
+        const unsigned char* p = (const unsigned char*)bits;
+        pixels->resize((size_t)*width * *height);
+        for (size_t i = 0; i < pixels->size(); i++)
+            (*pixels)[i] = RGB(p[i * 4 + 2], p[i * 4 + 1], p[i * 4]);
+    }
+    if (dib) DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(window, source);
+    return ok;
+}
+
+ColourCount CountWindowColours(HWND window) {
+    ColourCount result;
+    std::vector<COLORREF> pixels;
+    int width = 0, height = 0;
+    if (CaptureClient(window, &pixels, &width, &height))
+        for (COLORREF c : pixels) result.counts[c]++;
+    return result;
+}
+
+COLORREF WindowPixel(HWND window, int x, int y) {
+    std::vector<COLORREF> pixels;
+    int width = 0, height = 0;
+    if (!CaptureClient(window, &pixels, &width, &height)) return CLR_INVALID;
+    if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
+    return pixels[(size_t)y * width + x];
+}
+
+}  // namespace testsupport

@@ -1,0 +1,31 @@
+// Reading what a window shows: its client area copied from its device context
+// into a 32-bit DIB, so that tests check real pixels rather than internal state.
+#pragma once
+
+#include <map>
+
+#include "../../util/compat.h"
+
+namespace testsupport {
+
+struct ColourCount {
+    std::map<COLORREF, int> counts;
+    int Of(COLORREF colour) const {
+        auto it = counts.find(colour);
+        return it == counts.end() ? 0 : it->second;
+    }
+    COLORREF Dominant() const {
+        COLORREF best = CLR_INVALID;
+        int most = -1;
+        for (const auto& entry : counts)
+            if (entry.second > most) best = entry.first, most = entry.second;
+        return best;
+    }
+};
+
+// Every pixel of the window's client area, by colour.
+ColourCount CountWindowColours(HWND window);
+// One pixel of the client area; CLR_INVALID when it cannot be read.
+COLORREF WindowPixel(HWND window, int x, int y);
+
+}  // namespace testsupport
