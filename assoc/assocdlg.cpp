@@ -1,14 +1,355 @@
-// Stand-in until the association dialog lands: dialog 120 with OK and Cancel.
+// The association dialog: one group of controls per file type whose detail area
+// opens and closes, track limits that pin the height, and OK applying only what
+// differs from the settings loaded when the dialog opened.
 #include "assocdlg.h"
 
+#include "../TOOLS/toolwind.h"
+#include "../about/aboutdlg.h"
 #include "../res/resource.h"
-#include "../util/compat.h"
+#include "../util/bounded.h"
+#include "settings.h"
+#include "support.h"
 
-static INT_PTR CALLBACK StandInProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    PELNORE_UNUSED(lParam);
-    if (message == WM_INITDIALOG) return TRUE;
-    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-        EndDialog(dialog, LOWORD(wParam));
+// Column order of a group's controls; every loop over a group visits them so.
+enum GroupColumn {
+    COLUMN_CHECK_BOX,
+    COLUMN_DETAILS_BUTTON,
+    COLUMN_KEY_EDIT,
+    COLUMN_KEY_LABEL,
+    COLUMN_MENU_EDIT,
+    COLUMN_MENU_LABEL,
+    COLUMN_COMMAND_EDIT,
+    COLUMN_COMMAND_LABEL,
+    COLUMN_GROUP_BOX,
+    GROUP_CONTROL_COUNT,
+    // The columns from here on are the detail controls: shown, hidden, enabled
+    // and disabled together.
+    FIRST_DETAIL_COLUMN = COLUMN_KEY_EDIT
+};
+
+struct ControlGroup {
+    int typeId;
+    DWORD typeBit;
+    int controls[GROUP_CONTROL_COUNT];
+};
+
+static const ControlGroup ControlGroupTable[FILE_TYPE_COUNT] = {
+    {1000,
+     1,
+     {IDC_EXE_CHECK, IDC_EXE_DETAILS, IDC_EXE_KEY, IDC_EXE_KEY_LABEL, IDC_EXE_MENU,
+      IDC_EXE_MENU_LABEL, IDC_EXE_COMMAND, IDC_EXE_COMMAND_LABEL, IDC_EXE_GROUP}},
+    {1001,
+     2,
+     {IDC_DLL_CHECK, IDC_DLL_DETAILS, IDC_DLL_KEY, IDC_DLL_KEY_LABEL, IDC_DLL_MENU,
+      IDC_DLL_MENU_LABEL, IDC_DLL_COMMAND, IDC_DLL_COMMAND_LABEL, IDC_DLL_GROUP}},
+};
+
+// The controls that follow a width change: moved along, or widened.
+struct ResizeRow {
+    int id;
+    bool moves;
+};
+
+enum { RESIZE_ROW_COUNT = 12 };
+
+static const ResizeRow ResizeLayoutTable[RESIZE_ROW_COUNT] = {
+    {IDC_EXE_DETAILS, true}, {IDC_EXE_KEY, false},     {IDC_EXE_MENU, false},
+    {IDC_EXE_COMMAND, false}, {IDC_EXE_GROUP, false},  {IDC_DLL_DETAILS, true},
+    {IDC_DLL_KEY, false},     {IDC_DLL_MENU, false},   {IDC_DLL_COMMAND, false},
+    {IDC_DLL_GROUP, false},   {IDOK, true},            {IDCANCEL, true},
+};
+
+static const char kShowDetailsText[] = "<< 詳細";
+static const char kHideDetailsText[] = "詳細 >>";
+static const char kRestoreMenuText[] = "設定を初期値に戻す(&D)";
+static const char kAboutMenuText[] = "About(&A)";
+
+static const AboutInfo kAboutInfo = {kSupportUrl};
+
+// Only one association dialog exists at a time, so its state lives here.
+struct AssociationDialogState {
+    AssociationSettings loaded;  // as loaded at initialisation; never changed afterwards
+    AssociationSettings edited;  // scratch record for OK
+    DWORD detailsMask;           // type bits of the groups whose details are shown
+    SIZE keptClientSize;
+    LONG keptWindowWidth;
+    LONG keptWindowHeight;
+    // The kept sizes are valid; messages that arrive earlier get default handling.
+    bool initialised;
+};
+
+static AssociationDialogState g_state;
+
+static const ControlGroup* GroupOfType(int typeId) {
+    return &ControlGroupTable[typeId - FILE_TYPE_ID_BASE];
+}
+
+static FileTypeSettings* BlockOfType(AssociationSettings* settings, int typeId) {
+    return &settings->types[typeId - FILE_TYPE_ID_BASE];
+}
+
+static void SetItemTextIfExists(HWND dialog, int id, const char* text) {
+    if (IsValidDlgItem(dialog, id)) SetDlgItemTextA(dialog, id, text);
+}
+
+static void GetItemTextIfExists(HWND dialog, int id, char* text, int capacity) {
+    if (IsValidDlgItem(dialog, id)) GetDlgItemTextA(dialog, id, text, capacity);
+}
+
+// ---------------------------------------------------------------- group operations
+
+static void EnableGroupFields(HWND dialog, int typeId, bool enable) {
+    const ControlGroup* group = GroupOfType(typeId);
+    for (int c = FIRST_DETAIL_COLUMN; c < GROUP_CONTROL_COUNT; c++)
+        if (IsValidDlgItem(dialog, group->controls[c]))
+            EnableDlgItem(dialog, group->controls[c], enable);
+}
+
+static void MoveGroupDown(HWND dialog, const ControlGroup* group, int delta) {
+    for (int c = 0; c < GROUP_CONTROL_COUNT; c++)
+        if (IsValidDlgItem(dialog, group->controls[c]))
+            OffsetDlgItem(dialog, group->controls[c], delta);
+}
+
+// Hidden controls keep their places; what lies below the group moves, and the
+// window grows or shrinks by the height of the detail area.
+static void ShowGroupDetails(HWND dialog, int typeId, bool show) {
+    const ControlGroup* group = GroupOfType(typeId);
+    int detailsButton = group->controls[COLUMN_DETAILS_BUTTON];
+    int groupBox = group->controls[COLUMN_GROUP_BOX];
+    SetItemTextIfExists(dialog, detailsButton, show ? kShowDetailsText : kHideDetailsText);
+    for (int c = FIRST_DETAIL_COLUMN; c < GROUP_CONTROL_COUNT; c++)
+        if (IsValidDlgItem(dialog, group->controls[c]))
+            ShowDlgItem(dialog, group->controls[c], show);
+
+    LONG buttonBottom = GetDlgItemBottom(dialog, detailsButton);
+    int delta = (int)(GetDlgItemBottom(dialog, groupBox) - buttonBottom);
+    if (!show) delta = -delta;
+    for (int i = 0; i < FILE_TYPE_COUNT; i++) {
+        const ControlGroup* other = &ControlGroupTable[i];
+        if (other == group) continue;
+        if (GetDlgItemTop(dialog, other->controls[COLUMN_GROUP_BOX]) > buttonBottom)
+            MoveGroupDown(dialog, other, delta);
+    }
+    OffsetDlgItem(dialog, IDOK, delta);
+    OffsetDlgItem(dialog, IDCANCEL, delta);
+    // The track limits pin the height to the kept one, so it changes first.
+    g_state.keptWindowHeight += delta;
+    InflateWindow(dialog, 0, delta);
+}
+
+static bool WriteDialogSettings(HWND dialog, const AssociationSettings* settings) {
+    for (int i = 0; i < FILE_TYPE_COUNT; i++) {
+        const ControlGroup* group = &ControlGroupTable[i];
+        const FileTypeSettings* block = &settings->types[group->typeId - FILE_TYPE_ID_BASE];
+        int checkBox = group->controls[COLUMN_CHECK_BOX];
+        if (IsValidDlgItem(dialog, checkBox)) {
+            bool checked = (settings->enabledMask & group->typeBit) != 0;
+            EnableGroupFields(dialog, group->typeId, checked);
+            CheckDlgButton(dialog, checkBox, checked ? BST_CHECKED : BST_UNCHECKED);
+        } else {
+            EnableGroupFields(dialog, group->typeId, false);
+        }
+        SetItemTextIfExists(dialog, group->controls[COLUMN_KEY_EDIT], block->keyText);
+        SetItemTextIfExists(dialog, group->controls[COLUMN_MENU_EDIT], block->menuText);
+        SetItemTextIfExists(dialog, group->controls[COLUMN_COMMAND_EDIT], block->commandLine);
+    }
+    return true;
+}
+
+// A missing control keeps the loaded value; disabled controls are read too.
+static bool ReadDialogSettings(HWND dialog, AssociationSettings* settings) {
+    settings->enabledMask = 0;
+    for (int i = 0; i < FILE_TYPE_COUNT; i++) {
+        const ControlGroup* group = &ControlGroupTable[i];
+        int checkBox = group->controls[COLUMN_CHECK_BOX];
+        if (IsValidDlgItem(dialog, checkBox) && IsDlgButtonChecked(dialog, checkBox) == BST_CHECKED)
+            settings->enabledMask |= group->typeBit;
+        FileTypeSettings* block = BlockOfType(settings, group->typeId);
+        const FileTypeSettings* loaded = BlockOfType(&g_state.loaded, group->typeId);
+        CopyBounded(block->menuText, MENU_TEXT_CAPACITY, loaded->menuText);
+        CopyBounded(block->commandLine, COMMAND_LINE_CAPACITY, loaded->commandLine);
+        CopyBounded(block->keyText, KEY_TEXT_CAPACITY, loaded->keyText);
+        GetItemTextIfExists(dialog, group->controls[COLUMN_KEY_EDIT], block->keyText,
+                            KEY_TEXT_CAPACITY);
+        GetItemTextIfExists(dialog, group->controls[COLUMN_MENU_EDIT], block->menuText,
+                            MENU_TEXT_CAPACITY);
+        GetItemTextIfExists(dialog, group->controls[COLUMN_COMMAND_EDIT], block->commandLine,
+                            COMMAND_LINE_CAPACITY);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- system menu
+
+static int FindMaximizeItem(HMENU menu) {
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; i++)
+        if (GetMenuItemID(menu, i) == SC_MAXIMIZE) return i;
+    return -1;
+}
+
+// Inserted one after another just behind the maximize item, so in reverse.
+static void AddSystemMenuItems(HWND dialog) {
+    HMENU menu = GetSystemMenu(dialog, FALSE);
+    int maximize = FindMaximizeItem(menu);
+    if (maximize < 0) return;
+    UINT at = (UINT)(maximize + 1);
+    InsertMenuA(menu, at, MF_BYPOSITION | MF_STRING, IDM_ABOUT, kAboutMenuText);
+    InsertMenuA(menu, at, MF_BYPOSITION | MF_STRING, IDM_RESTORE_SETTINGS, kRestoreMenuText);
+    InsertMenuA(menu, at, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+}
+
+// ---------------------------------------------------------------- messages
+
+static void SetShellIcons(HWND dialog) {
+    HMODULE module = GetModuleHandleA(nullptr);
+    // The icons stay with the window until the process ends.
+    SetWindowIcon(dialog, ICON_BIG, GetModuleIcon(module, false));
+    SetWindowIcon(dialog, ICON_SMALL, GetModuleIcon(module, true));
+}
+
+static void KeepInitialSizes(HWND dialog) {
+    RECT client;
+    GetClientRect(dialog, &client);
+    g_state.keptClientSize = RectSize(&client);
+    SIZE window = GetWindowSize(dialog);
+    g_state.keptWindowWidth = window.cx;
+    g_state.keptWindowHeight = window.cy;
+}
+
+static BOOL OnInitDialog(HWND dialog) {
+    SetShellIcons(dialog);
+    PlaceWindowAtCursor(dialog);
+    KeepInitialSizes(dialog);
+    g_state.initialised = true;
+    LoadAssociationSettings(&g_state.loaded);
+    g_state.detailsMask = 0;
+    AddSystemMenuItems(dialog);
+    for (int i = 0; i < FILE_TYPE_COUNT; i++)
+        ShowGroupDetails(dialog, ControlGroupTable[i].typeId, false);
+    WriteDialogSettings(dialog, &g_state.loaded);
+    return FALSE;
+}
+
+static void OnOk(HWND dialog) {
+    ReadDialogSettings(dialog, &g_state.edited);
+    DWORD changed = DiffAssociationSettings(&g_state.edited, &g_state.loaded);
+    ApplyAssociationSettings(&g_state.edited, changed);
+    EndDialog(dialog, IDOK);
+}
+
+// A check box or a details button of a group; false for any other id.
+static bool OnGroupCommand(HWND dialog, int id) {
+    for (int i = 0; i < FILE_TYPE_COUNT; i++) {
+        const ControlGroup* group = &ControlGroupTable[i];
+        if (id == group->controls[COLUMN_CHECK_BOX]) {
+            EnableGroupFields(dialog, group->typeId,
+                              IsDlgButtonChecked(dialog, id) == BST_CHECKED);
+            return true;
+        }
+        if (id == group->controls[COLUMN_DETAILS_BUTTON]) {
+            // The mask changes before the resize, whose track limits read it.
+            g_state.detailsMask ^= group->typeBit;
+            ShowGroupDetails(dialog, group->typeId, (g_state.detailsMask & group->typeBit) != 0);
+            return true;
+        }
+    }
+    return false;
+}
+
+static BOOL OnCommand(HWND dialog, int id) {
+    if (id == IDOK) {
+        OnOk(dialog);
+        return TRUE;
+    }
+    if (id == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    }
+    return OnGroupCommand(dialog, id) ? TRUE : FALSE;
+}
+
+static BOOL OnSysCommand(HWND dialog, int id) {
+    if (id == IDM_RESTORE_SETTINGS) {
+        WriteDialogSettings(dialog, &g_state.loaded);
+        return TRUE;
+    }
+    if (id == IDM_ABOUT) {
+        ShowAboutDialog(dialog, &kAboutInfo);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// Only the width is laid out; the height is pinned by the track limits.
+static void OnSize(HWND dialog, WPARAM kind, LPARAM lParam) {
+    if (kind == SIZE_MINIMIZED || !g_state.initialised) return;
+    HDWP batch = BeginDeferWindowPos(RESIZE_ROW_COUNT);
+    if (batch == nullptr) return;
+    int dx = (int)LOWORD(lParam) - (int)g_state.keptClientSize.cx;
+    for (int i = 0; i < RESIZE_ROW_COUNT; i++) {
+        const ResizeRow* row = &ResizeLayoutTable[i];
+        if (row->moves)
+            DeferOffsetDlgItem(&batch, dialog, row->id, dx, 0, 0, 0);
+        else
+            DeferOffsetDlgItem(&batch, dialog, row->id, 0, 0, dx, 0);
+    }
+    EndDeferWindowPos(batch);
+    g_state.keptClientSize.cx = LOWORD(lParam);
+    g_state.keptClientSize.cy = HIWORD(lParam);
+}
+
+// Before initialisation the kept sizes mean nothing: the system's values stay.
+static BOOL OnGetMinMaxInfo(MINMAXINFO* info) {
+    if (!g_state.initialised) return FALSE;
+    info->ptMinTrackSize.y = g_state.keptWindowHeight;
+    info->ptMaxTrackSize.y = g_state.keptWindowHeight;
+    info->ptMinTrackSize.x = g_state.keptWindowWidth * (g_state.detailsMask != 0 ? 2 : 1);
+    if (g_state.detailsMask == 0) info->ptMaxTrackSize.x = g_state.keptWindowWidth;
+    return TRUE;
+}
+
+struct HitTestRow {
+    LRESULT from;
+    LRESULT to;
+};
+
+// Free client area drags the window; top and bottom edges do not size it.
+static const HitTestRow kHitTestMap[] = {
+    {HTCLIENT, HTCAPTION},   {HTTOP, HTBORDER},        {HTBOTTOM, HTBORDER},
+    {HTTOPLEFT, HTLEFT},     {HTTOPRIGHT, HTRIGHT},    {HTBOTTOMLEFT, HTLEFT},
+    {HTBOTTOMRIGHT, HTRIGHT},
+};
+
+static BOOL OnNcHitTest(HWND dialog, WPARAM wParam, LPARAM lParam) {
+    LRESULT hit = DefWindowProcA(dialog, WM_NCHITTEST, wParam, lParam);
+    for (const HitTestRow& row : kHitTestMap) {
+        if (row.from == hit) {
+            SetWindowLongPtrA(dialog, DWLP_MSGRESULT, row.to);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK AssociationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog);
+    case WM_COMMAND:
+        return OnCommand(dialog, LOWORD(wParam));
+    case WM_SYSCOMMAND:
+        return OnSysCommand(dialog, LOWORD(wParam));
+    case WM_SIZE:
+        OnSize(dialog, wParam, lParam);
+        return TRUE;
+    case WM_GETMINMAXINFO:
+        return OnGetMinMaxInfo((MINMAXINFO*)lParam);
+    case WM_NCHITTEST:
+        return OnNcHitTest(dialog, wParam, lParam);
+    case WM_DESTROY:
+        g_state.initialised = false;
         return TRUE;
     }
     return FALSE;
@@ -16,5 +357,5 @@ static INT_PTR CALLBACK StandInProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 bool ShowAssociationDialog() {
     return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ASSOCIATION), nullptr,
-                           StandInProc, 0) == 1;
+                           AssociationDialogProc, 0) == IDOK;
 }

@@ -68,7 +68,9 @@ TEST_F(AssocRegistry, ExtensionKeyItselfWhenTheValueNamesNothingUsable) {
         SCOPED_TRACE("default value: " + value);
         Clean();
         ASSERT_TRUE(regtools::CreateKey(kExtA));
-        if (value != "missing") ASSERT_TRUE(regtools::WriteDefault(kExtA, value));
+        if (value != "missing") {
+            ASSERT_TRUE(regtools::WriteDefault(kExtA, value));
+        }
         bool rootShellVerbBefore = regtools::KeyExists("shell\\pelnore");
 
         char cls[CLASS_NAME_CAPACITY];

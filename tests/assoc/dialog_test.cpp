@@ -1,0 +1,532 @@
+// The association dialog in a real run of pelnore.exe without arguments, driven
+// from this process through its window messages; the registry is read back
+// afterwards. The shell keys of the .exe and .dll classes are saved before each
+// test and put back exactly afterwards.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../../assoc/assocdlg.h"
+#include "../../assoc/settings.h"
+#include "../../res/resource.h"
+#include "../support/testsupport.h"
+#include "regtools.h"
+
+namespace {
+
+const char kDefaultMenu[] = "リソースを抜き出す";
+
+std::string ClassOf(const char* extension) {
+    char cls[CLASS_NAME_CAPACITY];
+    ResolveFileClass(extension, cls);
+    return cls;
+}
+
+std::string ItemText(HWND dialog, int id) {
+    char text[2048] = "";
+    SendMessageA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof(text), (LPARAM)text);
+    return text;
+}
+
+bool Checked(HWND dialog, int id) {
+    return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+RECT ItemRect(HWND dialog, int id) {
+    RECT r = {};
+    GetWindowRect(GetDlgItem(dialog, id), &r);
+    return r;
+}
+
+RECT WindowRect(HWND window) {
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+void SetText(HWND dialog, int id, const std::string& text) {
+    SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, (LPARAM)text.c_str());
+}
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+}
+
+// A hidden copy of the program's dialog 120, made in this process from
+// pelnore.exe's own template: the dialog manager does not map dialog units for
+// a window of another process, and this copy has the same font and base units.
+HWND CreateTemplateCopy(HMODULE* module) {
+    *module = LoadLibraryExA(testsupport::PelnoreExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!*module) return nullptr;
+    return CreateDialogParamA(*module, MAKEINTRESOURCEA(IDD_ASSOCIATION), nullptr,
+                              PlainDialogProc, 0);
+}
+
+// Pixels of a vertical length in dialog units, as the dialog manager maps them.
+int MapDialogY(int units) {
+    HMODULE module;
+    HWND copy = CreateTemplateCopy(&module);
+    EXPECT_NE(nullptr, copy);
+    RECT r = {0, 0, 0, units};
+    EXPECT_TRUE(MapDialogRect(copy, &r));
+    if (copy) DestroyWindow(copy);
+    if (module) FreeLibrary(module);
+    return r.bottom;
+}
+
+// The pixel distance between the bottoms of two controls given in dialog units
+// (top and height): the dialog manager maps a control's top and height apart.
+int MapBottomDistance(int top1, int height1, int top2, int height2) {
+    return MapDialogY(top2) + MapDialogY(height2) - MapDialogY(top1) - MapDialogY(height1);
+}
+
+const int kExeDetailIds[] = {1102, 1122, 1103, 1123, 1104, 1124, 1101};
+const int kDllDetailIds[] = {1202, 1222, 1203, 1223, 1204, 1224, 1201};
+const int kDllGroupIds[] = {1200, 1206, 1202, 1222, 1203, 1223, 1204, 1224, 1201};
+
+class AssocDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedExeExtension = regtools::Save(".exe");
+        savedDllExtension = regtools::Save(".dll");
+        // Windows always has both extension keys, a fresh Wine prefix has
+        // neither: make them as Windows has them, .exe naming its class.
+        if (!savedExeExtension.existed) {
+            if (regtools::KeyExists("exefile"))
+                regtools::WriteDefault(".exe", "exefile");
+            else
+                regtools::CreateKey(".exe");
+        }
+        if (!savedDllExtension.existed) regtools::CreateKey(".dll");
+        exeShell = ClassOf(".exe") + "\\shell";
+        dllShell = ClassOf(".dll") + "\\shell";
+        savedExe = regtools::Save(exeShell);
+        savedDll = regtools::Save(dllShell);
+        // A fresh state: no verb for either type.
+        regtools::DeleteTree(exeShell + "\\pelnore");
+        regtools::DeleteTree(dllShell + "\\pelnore");
+    }
+
+    void TearDown() override {
+        if (process.hProcess) {
+            if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0)
+                TerminateProcess(process.hProcess, 255);
+            WaitForSingleObject(process.hProcess, 5000);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        regtools::Restore(exeShell, savedExe);
+        regtools::Restore(dllShell, savedDll);
+        regtools::Restore(".exe", savedExeExtension);
+        regtools::Restore(".dll", savedDllExtension);
+    }
+
+    // Starts the program and waits until its dialog is initialised and shown.
+    HWND Start() {
+        if (!testsupport::StartProcess(testsupport::Quote(testsupport::PelnoreExe()), &process))
+            return nullptr;
+        HWND dialog = testsupport::WaitForProcessWindow(process.dwProcessId, "#32770", 20000);
+        if (!dialog) return nullptr;
+        DWORD start = GetTickCount();
+        while (!IsWindowVisible(dialog) && GetTickCount() - start < 20000) Sleep(20);
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored);
+        return IsWindowVisible(dialog) ? dialog : nullptr;
+    }
+
+    // Waits for the program to end after OK or Cancel; its exit code.
+    DWORD WaitForExit() {
+        DWORD code = 0xDEAD;
+        if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        return code;
+    }
+
+    std::string Verb(const std::string& shell) { return shell + "\\pelnore"; }
+    std::string Default(const std::string& path) {
+        std::string text;
+        EXPECT_TRUE(regtools::ReadDefault(path, &text)) << path;
+        return text;
+    }
+    std::string DefaultCommand() { return "\"" + testsupport::PelnoreExe() + "\" \"%1\""; }
+
+    std::string exeShell, dllShell;
+    regtools::Snapshot savedExe, savedDll, savedExeExtension, savedDllExtension;
+    PROCESS_INFORMATION process = {};
+};
+
+TEST_F(AssocDialog, FreshStateShowsDefaultsAndCancelWritesNothing) {
+    HWND dialog = Start();
+    ASSERT_NE(nullptr, dialog);
+    char caption[256] = "";
+    GetWindowTextA(dialog, caption, sizeof(caption));
+    EXPECT_STREQ("pelnore の関連づけ", caption);
+
+    EXPECT_FALSE(Checked(dialog, IDC_EXE_CHECK));
+    EXPECT_FALSE(Checked(dialog, IDC_DLL_CHECK));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXE_CHECK)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXE_DETAILS)));
+    for (int id : kExeDetailIds) {
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, id))) << id;
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, id))) << id;
+    }
+    for (int id : kDllDetailIds) {
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, id))) << id;
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, id))) << id;
+    }
+    EXPECT_EQ("詳細 >>", ItemText(dialog, IDC_EXE_DETAILS));
+    EXPECT_EQ("詳細 >>", ItemText(dialog, IDC_DLL_DETAILS));
+    EXPECT_EQ(kDefaultMenu, ItemText(dialog, IDC_EXE_MENU));
+    EXPECT_EQ(kDefaultMenu, ItemText(dialog, IDC_DLL_MENU));
+    EXPECT_EQ(DefaultCommand(), ItemText(dialog, IDC_EXE_COMMAND));
+    EXPECT_EQ(DefaultCommand(), ItemText(dialog, IDC_DLL_COMMAND));
+    // The read-only field names the key that OK would write.
+    EXPECT_EQ("HKEY_CLASSES_ROOT\\" + Verb(exeShell), ItemText(dialog, IDC_EXE_KEY));
+    EXPECT_EQ("HKEY_CLASSES_ROOT\\" + Verb(dllShell), ItemText(dialog, IDC_DLL_KEY));
+
+    regtools::Snapshot exeBefore = regtools::Save(exeShell);
+    regtools::Snapshot dllBefore = regtools::Save(dllShell);
+    Click(dialog, IDC_EXE_CHECK);
+    SetText(dialog, IDC_EXE_MENU, "取り消すメニュー");
+    Click(dialog, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit());
+    EXPECT_TRUE(regtools::SameTree(exeBefore, regtools::Save(exeShell)));
+    EXPECT_TRUE(regtools::SameTree(dllBefore, regtools::Save(dllShell)));
+}
+
+TEST_F(AssocDialog, TickingExeAndEditingThenOkWritesTheVerb) {
+    HWND dialog = Start();
+    ASSERT_NE(nullptr, dialog);
+    regtools::Snapshot dllBefore = regtools::Save(dllShell);
+    Click(dialog, IDC_EXE_CHECK);
+    EXPECT_TRUE(Checked(dialog, IDC_EXE_CHECK));
+    for (int id : kExeDetailIds) EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, id))) << id;
+    for (int id : kDllDetailIds) EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, id))) << id;
+    // Unticking disables again; ticking once more enables.
+    Click(dialog, IDC_EXE_CHECK);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXE_MENU)));
+    Click(dialog, IDC_EXE_CHECK);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXE_MENU)));
+
+    SetText(dialog, IDC_EXE_MENU, "アイコンを取り出す");
+    SetText(dialog, IDC_EXE_COMMAND, "\"C:\\ツール\\p.exe\" /wav:0 \"%1\"");
+    // Texts of the unticked type are not written.
+    SetText(dialog, IDC_DLL_MENU, "書かれないメニュー");
+    Click(dialog, IDOK);
+    EXPECT_EQ(0u, WaitForExit());
+
+    EXPECT_EQ("アイコンを取り出す", Default(Verb(exeShell)));
+    EXPECT_EQ("\"C:\\ツール\\p.exe\" /wav:0 \"%1\"", Default(Verb(exeShell) + "\\command"));
+    EXPECT_TRUE(regtools::SameTree(dllBefore, regtools::Save(dllShell)));
+}
+
+TEST_F(AssocDialog, RegisteredTypeLoadsAndUnchangedOkWritesNothing) {
+    ASSERT_TRUE(regtools::WriteDefault(Verb(exeShell), "登録済みメニュー"));
+    ASSERT_TRUE(regtools::WriteDefault(Verb(exeShell) + "\\command", "reg command"));
+    HWND dialog = Start();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_TRUE(Checked(dialog, IDC_EXE_CHECK));
+    EXPECT_FALSE(Checked(dialog, IDC_DLL_CHECK));
+    EXPECT_EQ("登録済みメニュー", ItemText(dialog, IDC_EXE_MENU));
+    EXPECT_EQ("reg command", ItemText(dialog, IDC_EXE_COMMAND));
+    EXPECT_EQ(kDefaultMenu, ItemText(dialog, IDC_DLL_MENU));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXE_COMMAND)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_DLL_COMMAND)));
+
+    // Changed behind the dialog's back: an unchanged OK must not overwrite it.
+    ASSERT_TRUE(regtools::WriteDefault(Verb(exeShell) + "\\command", "changed outside"));
+    regtools::Snapshot exeBefore = regtools::Save(exeShell);
+    regtools::Snapshot dllBefore = regtools::Save(dllShell);
+    Click(dialog, IDOK);
+    EXPECT_EQ(0u, WaitForExit());
+    EXPECT_TRUE(regtools::SameTree(exeBefore, regtools::Save(exeShell)));
+    EXPECT_TRUE(regtools::SameTree(dllBefore, regtools::Save(dllShell)));
+}
+
+TEST_F(AssocDialog, UntickingARegisteredTypeDeletesItsVerb) {
+    ASSERT_TRUE(regtools::WriteDefault(Verb(dllShell), "m"));
+    ASSERT_TRUE(regtools::WriteDefault(Verb(dllShell) + "\\command", "c"));
+    HWND dialog = Start();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_TRUE(Checked(dialog, IDC_DLL_CHECK));
+    Click(dialog, IDC_DLL_CHECK);
+    Click(dialog, IDOK);
+    EXPECT_EQ(0u, WaitForExit());
+    EXPECT_FALSE(regtools::KeyExists(Verb(dllShell)));
+    EXPECT_TRUE(regtools::KeyExists(dllShell));
+}
+
+TEST_F(AssocDialog, DetailsMoveWhatLiesBelowAndSetTheTrackLimits) {
+    HWND dialog = Start();
+    ASSERT_NE(nullptr, dialog);
+    // Details button bottom to group box bottom, in the template's dialog units.
+    // The details button's bottom to its group box's bottom: 74 and 72 units.
+    int exeDelta = MapBottomDistance(7, 14, 25, 70);
+    int dllDelta = MapBottomDistance(103, 14, 119, 70);
+    EXPECT_NEAR(MapDialogY(74), exeDelta, 1);
+    EXPECT_NEAR(MapDialogY(72), dllDelta, 1);
+    ASSERT_GT(exeDelta, 0);
+
+    RECT window0 = WindowRect(dialog);
+    RECT dll0[9];
+    for (int i = 0; i < 9; i++) dll0[i] = ItemRect(dialog, kDllGroupIds[i]);
+    RECT ok0 = ItemRect(dialog, IDOK), cancel0 = ItemRect(dialog, IDCANCEL);
+    RECT exeCheck0 = ItemRect(dialog, IDC_EXE_CHECK);
+    LONG width0 = window0.right - window0.left, height0 = window0.bottom - window0.top;
+
+    MINMAXINFO limits = {};
+    SendMessageA(dialog, WM_GETMINMAXINFO, 0, (LPARAM)&limits);
+    EXPECT_EQ(width0, limits.ptMinTrackSize.x);
+    EXPECT_EQ(width0, limits.ptMaxTrackSize.x);
+    EXPECT_EQ(height0, limits.ptMinTrackSize.y);
+    EXPECT_EQ(height0, limits.ptMaxTrackSize.y);
+
+    Click(dialog, IDC_EXE_DETAILS);
+    EXPECT_EQ("<< 詳細", ItemText(dialog, IDC_EXE_DETAILS));
+    for (int id : kExeDetailIds) EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, id))) << id;
+    RECT window1 = WindowRect(dialog);
+    EXPECT_EQ(height0 + exeDelta, window1.bottom - window1.top);
+    EXPECT_EQ(2 * width0, window1.right - window1.left);
+    LONG dx = (window1.right - window1.left) - width0;
+    for (int i = 0; i < 9; i++) {
+        RECT r = ItemRect(dialog, kDllGroupIds[i]);
+        EXPECT_EQ(dll0[i].top + exeDelta, r.top) << kDllGroupIds[i];
+        EXPECT_EQ(dll0[i].bottom + exeDelta, r.bottom) << kDllGroupIds[i];
+    }
+    // The width layout: buttons keep their distance from the right edge, the
+    // group boxes and edits grow, what lies on the left stays.
+    RECT ok1 = ItemRect(dialog, IDOK);
+    EXPECT_EQ(ok0.top + exeDelta, ok1.top);
+    EXPECT_EQ(ok0.left + dx, ok1.left);
+    EXPECT_EQ(ok0.right - ok0.left, ok1.right - ok1.left);
+    EXPECT_EQ(cancel0.top + exeDelta, ItemRect(dialog, IDCANCEL).top);
+    RECT dllGroup1 = ItemRect(dialog, IDC_DLL_GROUP);
+    EXPECT_EQ(dll0[8].right - dll0[8].left + dx, dllGroup1.right - dllGroup1.left);
+    RECT exeCheck1 = ItemRect(dialog, IDC_EXE_CHECK);
+    EXPECT_EQ(exeCheck0.left, exeCheck1.left);
+    EXPECT_EQ(exeCheck0.top, exeCheck1.top);
+
+    limits = MINMAXINFO();
+    limits.ptMaxTrackSize.x = 12345;
+    SendMessageA(dialog, WM_GETMINMAXINFO, 0, (LPARAM)&limits);
+    EXPECT_EQ(2 * width0, limits.ptMinTrackSize.x);
+    EXPECT_EQ(12345, limits.ptMaxTrackSize.x);  // the system's value is left
+    EXPECT_EQ(height0 + exeDelta, limits.ptMinTrackSize.y);
+    EXPECT_EQ(height0 + exeDelta, limits.ptMaxTrackSize.y);
+
+    Click(dialog, IDC_EXE_DETAILS);
+    EXPECT_EQ("詳細 >>", ItemText(dialog, IDC_EXE_DETAILS));
+    RECT window2 = WindowRect(dialog);
+    EXPECT_EQ(width0, window2.right - window2.left);
+    EXPECT_EQ(height0, window2.bottom - window2.top);
+    for (int i = 0; i < 9; i++) {
+        RECT r = ItemRect(dialog, kDllGroupIds[i]);
+        EXPECT_EQ(dll0[i].top, r.top) << kDllGroupIds[i];
+        EXPECT_EQ(dll0[i].left, r.left) << kDllGroupIds[i];
+        EXPECT_EQ(dll0[i].right, r.right) << kDllGroupIds[i];
+    }
+    EXPECT_EQ(ok0.top, ItemRect(dialog, IDOK).top);
+    EXPECT_EQ(ok0.left, ItemRect(dialog, IDOK).left);
+
+    // The .dll details move only OK and Cancel.
+    Click(dialog, IDC_DLL_DETAILS);
+    for (int id : kDllDetailIds) EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, id))) << id;
+    RECT window3 = WindowRect(dialog);
+    EXPECT_EQ(height0 + dllDelta, window3.bottom - window3.top);
+    EXPECT_EQ(dll0[0].top, ItemRect(dialog, IDC_DLL_CHECK).top);
+    EXPECT_EQ(ok0.top + dllDelta, ItemRect(dialog, IDOK).top);
+    EXPECT_EQ(cancel0.top + dllDelta, ItemRect(dialog, IDCANCEL).top);
+    EXPECT_EQ(exeCheck0.top, ItemRect(dialog, IDC_EXE_CHECK).top);
+    Click(dialog, IDC_DLL_DETAILS);
+    RECT window4 = WindowRect(dialog);
+    EXPECT_EQ(height0, window4.bottom - window4.top);
+    EXPECT_EQ(width0, window4.right - window4.left);
+    EXPECT_EQ(ok0.top, ItemRect(dialog, IDOK).top);
+
+    Click(dialog, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit());
+}
+
+TEST_F(AssocDialog, HitTestDragsByTheClientAreaAndPinsTheHeight) {
+    HWND dialog = Start();
+    ASSERT_NE(nullptr, dialog);
+    RECT w = WindowRect(dialog);
+    RECT client;
+    GetClientRect(dialog, &client);
+    POINT inside = {client.right / 2, client.bottom - 2};
+    ClientToScreen(dialog, &inside);
+    auto hit = [&](LONG x, LONG y) {
+        return SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM((short)x, (short)y));
+    };
+    EXPECT_EQ(HTCAPTION, hit(inside.x, inside.y));
+    EXPECT_EQ(HTBORDER, hit((w.left + w.right) / 2, w.top));
+    EXPECT_EQ(HTBORDER, hit((w.left + w.right) / 2, w.bottom - 1));
+    EXPECT_EQ(HTLEFT, hit(w.left, w.top));
+    EXPECT_EQ(HTRIGHT, hit(w.right - 1, w.top));
+    EXPECT_EQ(HTLEFT, hit(w.left, w.bottom - 1));
+    EXPECT_EQ(HTRIGHT, hit(w.right - 1, w.bottom - 1));
+    EXPECT_EQ(HTLEFT, hit(w.left, (w.top + w.bottom) / 2));
+    Click(dialog, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit());
+}
+
+TEST_F(AssocDialog, RestoreBringsBackTheOpeningState) {
+    ASSERT_TRUE(regtools::WriteDefault(Verb(exeShell), "元のメニュー"));
+    ASSERT_TRUE(regtools::WriteDefault(Verb(exeShell) + "\\command", "元のコマンド"));
+    HWND dialog = Start();
+    ASSERT_NE(nullptr, dialog);
+    Click(dialog, IDC_EXE_DETAILS);
+    Click(dialog, IDC_EXE_CHECK);  // off
+    Click(dialog, IDC_DLL_CHECK);  // on
+    SetText(dialog, IDC_EXE_MENU, "変えたメニュー");
+    SetText(dialog, IDC_DLL_COMMAND, "changed");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXE_MENU)));
+
+    PostMessageA(dialog, WM_SYSCOMMAND, IDM_RESTORE_SETTINGS, 0);
+    // A posted message is handled after any sent one: wait for its effect.
+    DWORD start = GetTickCount();
+    while (!Checked(dialog, IDC_EXE_CHECK) && GetTickCount() - start < 5000) Sleep(20);
+    EXPECT_TRUE(Checked(dialog, IDC_EXE_CHECK));
+    EXPECT_FALSE(Checked(dialog, IDC_DLL_CHECK));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXE_MENU)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_DLL_COMMAND)));
+    EXPECT_EQ("元のメニュー", ItemText(dialog, IDC_EXE_MENU));
+    EXPECT_EQ("元のコマンド", ItemText(dialog, IDC_EXE_COMMAND));
+    EXPECT_EQ(DefaultCommand(), ItemText(dialog, IDC_DLL_COMMAND));
+    // The detail areas stay as they were.
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_EXE_MENU)));
+    EXPECT_EQ("<< 詳細", ItemText(dialog, IDC_EXE_DETAILS));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_DLL_MENU)));
+
+    // Restoring writes nothing; after it, OK finds nothing to change.
+    regtools::Snapshot exeBefore = regtools::Save(exeShell);
+    Click(dialog, IDOK);
+    EXPECT_EQ(0u, WaitForExit());
+    EXPECT_TRUE(regtools::SameTree(exeBefore, regtools::Save(exeShell)));
+}
+
+// The About command returns to the dialog, which goes on working.
+TEST_F(AssocDialog, AboutCommandReturnsToTheDialog) {
+    HWND dialog = Start();
+    ASSERT_NE(nullptr, dialog);
+    PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 3000) {
+        std::vector<HWND> dialogs = testsupport::ProcessWindows(process.dwProcessId, "#32770");
+        HWND about = nullptr;
+        for (HWND d : dialogs)
+            if (d != dialog) about = d;
+        if (about) {
+            PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
+            PostMessageA(about, WM_CLOSE, 0, 0);
+            break;
+        }
+        Sleep(50);
+    }
+    EXPECT_TRUE(IsWindow(dialog));
+    DWORD_PTR ignored;
+    EXPECT_TRUE(SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored));
+    Click(dialog, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit());
+}
+
+TEST_F(AssocDialog, SecondStartWhileOpenEndsQuietly) {
+    HWND dialog = Start();
+    ASSERT_NE(nullptr, dialog);
+    testsupport::RunResult second =
+        testsupport::RunAndWait(testsupport::Quote(testsupport::PelnoreExe()), 20000);
+    EXPECT_TRUE(second.started);
+    EXPECT_TRUE(second.finished);
+    EXPECT_EQ(0u, second.exitCode);
+    EXPECT_TRUE(IsWindow(dialog));
+    Click(dialog, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit());
+}
+
+
+// A menu handle belongs to its process, so the system menu is checked on the
+// dialog procedure run here, over the template copied from pelnore.exe.
+class AssocDialogInProcess : public AssocDialog {
+protected:
+    void TearDown() override {
+        if (dialog) DestroyWindow(dialog);
+        if (module) FreeLibrary(module);
+        AssocDialog::TearDown();
+    }
+    HWND Create() {
+        module = LoadLibraryExA(testsupport::PelnoreExe().c_str(), nullptr,
+                                LOAD_LIBRARY_AS_DATAFILE);
+        if (!module) return nullptr;
+        dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_ASSOCIATION), nullptr,
+                                    AssociationDialogProc, 0);
+        return dialog;
+    }
+    HMODULE module = nullptr;
+    HWND dialog = nullptr;
+};
+
+TEST_F(AssocDialogInProcess, SystemMenuHoldsRestoreAndAboutAfterMaximize) {
+    ASSERT_NE(nullptr, Create());
+    HMENU menu = GetSystemMenu(dialog, FALSE);
+    ASSERT_NE(nullptr, menu);
+    int count = GetMenuItemCount(menu);
+    int maximize = -1;
+    for (int i = 0; i < count && maximize < 0; i++)
+        if (GetMenuItemID(menu, i) == SC_MAXIMIZE) maximize = i;
+    ASSERT_GE(maximize, 0);
+    ASSERT_GE(count, maximize + 4);
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE;
+    ASSERT_TRUE(GetMenuItemInfoA(menu, maximize + 1, TRUE, &info));
+    EXPECT_TRUE(info.fType & MFT_SEPARATOR);
+    EXPECT_EQ((UINT)IDM_RESTORE_SETTINGS, GetMenuItemID(menu, maximize + 2));
+    EXPECT_EQ((UINT)IDM_ABOUT, GetMenuItemID(menu, maximize + 3));
+    char text[128] = "";
+    GetMenuStringA(menu, maximize + 2, text, sizeof(text), MF_BYPOSITION);
+    EXPECT_STREQ("設定を初期値に戻す(&D)", text);
+    GetMenuStringA(menu, maximize + 3, text, sizeof(text), MF_BYPOSITION);
+    EXPECT_STREQ("About(&A)", text);
+    // Whatever followed the maximize item in an untouched system menu of the
+    // same styles now follows the new items.
+    HWND plain = CreateWindowA("STATIC", "", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME,
+                               0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, plain);
+    HMENU plainMenu = GetSystemMenu(plain, FALSE);
+    int plainCount = GetMenuItemCount(plainMenu);
+    EXPECT_EQ(plainCount + 3, count);
+    for (int i = maximize + 1; i < plainCount; i++)
+        EXPECT_EQ(GetMenuItemID(plainMenu, i), GetMenuItemID(menu, i + 3)) << i;
+    DestroyWindow(plain);
+}
+
+// Before initialisation the kept sizes mean nothing: the system's limits stay.
+TEST_F(AssocDialogInProcess, MinMaxInfoBeforeInitialisationKeepsTheSystemValues) {
+    MINMAXINFO limits = {};
+    limits.ptMinTrackSize = {11, 22};
+    limits.ptMaxTrackSize = {3333, 4444};
+    HWND plain = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                               nullptr);
+    ASSERT_NE(nullptr, plain);
+    EXPECT_FALSE(AssociationDialogProc(plain, WM_GETMINMAXINFO, 0, (LPARAM)&limits));
+    DestroyWindow(plain);
+    EXPECT_EQ(11, limits.ptMinTrackSize.x);
+    EXPECT_EQ(22, limits.ptMinTrackSize.y);
+    EXPECT_EQ(3333, limits.ptMaxTrackSize.x);
+    EXPECT_EQ(4444, limits.ptMaxTrackSize.y);
+
+    // Once initialised, the height is pinned and, with the details closed, the width.
+    ASSERT_NE(nullptr, Create());
+    RECT w;
+    GetWindowRect(dialog, &w);
+    limits.ptMaxTrackSize = {3333, 4444};
+    EXPECT_TRUE(AssociationDialogProc(dialog, WM_GETMINMAXINFO, 0, (LPARAM)&limits));
+    EXPECT_EQ(w.right - w.left, limits.ptMinTrackSize.x);
+    EXPECT_EQ(w.right - w.left, limits.ptMaxTrackSize.x);
+    EXPECT_EQ(w.bottom - w.top, limits.ptMinTrackSize.y);
+    EXPECT_EQ(w.bottom - w.top, limits.ptMaxTrackSize.y);
+}
+
+}  // namespace
