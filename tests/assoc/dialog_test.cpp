@@ -407,27 +407,39 @@ TEST_F(AssocDialog, RestoreBringsBackTheOpeningState) {
     EXPECT_TRUE(regtools::SameTree(exeBefore, regtools::Save(exeShell)));
 }
 
-// The About command returns to the dialog, which goes on working.
-TEST_F(AssocDialog, AboutCommandReturnsToTheDialog) {
+BOOL CALLBACK FindChildWithText(HWND child, LPARAM lParam) {
+    std::pair<std::string, bool>* search = (std::pair<std::string, bool>*)lParam;
+    char text[512] = "";
+    SendMessageA(child, WM_GETTEXT, sizeof(text), (LPARAM)text);
+    if (search->first == text) search->second = true;
+    return TRUE;
+}
+
+// The About command opens the About box owned by the dialog with the support
+// address as its link; closing it returns to the dialog.
+TEST_F(AssocDialog, AboutCommandOpensTheAboutBoxOwnedByTheDialog) {
     HWND dialog = Start();
     ASSERT_NE(nullptr, dialog);
     PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    HWND about = nullptr;
     DWORD start = GetTickCount();
-    while (GetTickCount() - start < 3000) {
-        std::vector<HWND> dialogs = testsupport::ProcessWindows(process.dwProcessId, "#32770");
-        HWND about = nullptr;
-        for (HWND d : dialogs)
-            if (d != dialog) about = d;
-        if (about) {
-            PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
-            PostMessageA(about, WM_CLOSE, 0, 0);
-            break;
-        }
-        Sleep(50);
+    while (!about && GetTickCount() - start < 10000) {
+        for (HWND d : testsupport::ProcessWindows(process.dwProcessId, "#32770"))
+            if (d != dialog && IsWindowVisible(d)) about = d;
+        if (!about) Sleep(50);
     }
+    ASSERT_NE(nullptr, about);
+    EXPECT_EQ(dialog, GetWindow(about, GW_OWNER));
+    std::pair<std::string, bool> link("https://pelnore.example.jp/support/", false);
+    EnumChildWindows(about, FindChildWithText, (LPARAM)&link);
+    EXPECT_TRUE(link.second);
+
+    PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
+    start = GetTickCount();
+    while (IsWindow(about) && GetTickCount() - start < 5000) Sleep(20);
+    EXPECT_FALSE(IsWindow(about));
     EXPECT_TRUE(IsWindow(dialog));
-    DWORD_PTR ignored;
-    EXPECT_TRUE(SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored));
+    EXPECT_TRUE(IsWindowEnabled(dialog));
     Click(dialog, IDCANCEL);
     EXPECT_EQ(0u, WaitForExit());
 }
