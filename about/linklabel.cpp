@@ -119,6 +119,9 @@ static void SendLinkNotification(HWND label, UINT code, WPARAM wParam, LPARAM lP
 // ---------------------------------------------------------------- attaching
 
 bool AttachLinkLabel(HWND control) {
+    // A second attachment would record this procedure as the original one and
+    // then pass every message on to itself without end.
+    if (GetPropA(control, LLPROP_ORIGINALPROC) != nullptr) return false;
     HFONT font = CreateUnderlinedFont(control);
     if (font == nullptr) return false;
     HCURSOR cursor = CreateHandCursor(GetModuleHandleA(nullptr));

@@ -179,7 +179,14 @@ TEST(AboutBox, TextsWidthAndCentredButtonWithTheLibrary) {
         EXPECT_EQ(kSysResLine, Text(GetDlgItem(box, IDC_ABOUT_SYSRES)));
         // Attached (the tooltip subclasses it again, so its procedure is not ours).
         EXPECT_NE(nullptr, GetPropA(GetDlgItem(box, IDC_ABOUT_LINK), LLPROP_FONT));
-        EXPECT_NE(nullptr, GetPropA(box, PROP_ABOUTDIALOGDATA));
+        const AboutDialogData* data = (const AboutDialogData*)GetPropA(box, PROP_ABOUTDIALOGDATA);
+        ASSERT_NE(nullptr, data);
+        EXPECT_NE(nullptr, data->largeIcon);
+        EXPECT_NE(nullptr, data->smallIcon);
+        EXPECT_EQ((LRESULT)data->largeIcon, SendMessageA(box, WM_GETICON, ICON_BIG, 0));
+        EXPECT_EQ((LRESULT)data->smallIcon, SendMessageA(box, WM_GETICON, ICON_SMALL, 0));
+        EXPECT_EQ((LRESULT)data->largeIcon,
+                  SendDlgItemMessageA(box, IDC_ABOUT_ICON, STM_GETICON, 0, 0));
 
         // Each line is as wide as its own text (never narrower than it began).
         int initial = DialogUnitsX(box, 31) - DialogUnitsX(box, 30);

@@ -3,6 +3,7 @@
 // notifications its parent receives.
 #include <gtest/gtest.h>
 
+#include <string.h>
 #include <vector>
 
 #include "../../about/linklabel.h"
@@ -267,6 +268,21 @@ TEST(LinkLabel, AttachSetsPropertiesAndDestroyRemovesThemAndFreesFontAndCursor) 
     EXPECT_EQ(0u, GetObjectType(font));  // the font was deleted
     ICONINFO info = {};
     EXPECT_FALSE(GetIconInfo(cursor, &info));  // the cursor was destroyed
+}
+
+TEST(LinkLabel, ASecondAttachFailsAndTheFirstKeepsWorking) {
+    Scene scene(true);
+    ASSERT_TRUE(AttachLinkLabel(scene.label));
+    HANDLE font = GetPropA(scene.label, LLPROP_FONT);
+    HANDLE original = GetPropA(scene.label, LLPROP_ORIGINALPROC);
+    EXPECT_FALSE(AttachLinkLabel(scene.label));
+    EXPECT_EQ(font, GetPropA(scene.label, LLPROP_FONT));
+    EXPECT_EQ(original, GetPropA(scene.label, LLPROP_ORIGINALPROC));
+    EXPECT_EQ(font, (HANDLE)SendMessageA(scene.label, WM_GETFONT, 0, 0));
+    // Messages still reach the static's own procedure (a loop would never return).
+    char text[64] = "";
+    EXPECT_EQ((LRESULT)strlen(kUrl), SendMessageA(scene.label, WM_GETTEXT, sizeof(text), (LPARAM)text));
+    EXPECT_STREQ(kUrl, text);
 }
 
 TEST(LinkLabel, HitTestClaimsOnlyTheClientRectangleUnderThePointer) {
