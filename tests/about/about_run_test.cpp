@@ -1,0 +1,189 @@
+// The About box of the real program: pelnore.exe started without arguments
+// shows its association dialog, whose system command opens the box. The box
+// is read and driven from here, across the process boundary.
+#include <gtest/gtest.h>
+
+#include "../../about/aboutdlg.h"
+
+#include <string>
+#include <vector>
+
+#include "../../res/resource.h"
+#include "../support/testsupport.h"
+#include "version.h"
+
+namespace {
+
+const char kCaption[] = "pelnore について";
+const char kVersionLine[] = "pelnore ver. " PELNORE_VERSION_TEXT;
+const char kSysResLine[] = "システムリソース： 100 ％使用可能";
+
+std::string Text(HWND window) {
+    char buffer[1024] = "";
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(buffer), (LPARAM)buffer, SMTO_ABORTIFHUNG, 5000,
+                        nullptr);
+    return buffer;
+}
+
+RECT WindowRect(HWND window) {
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// pelnore.exe in association mode, started in a folder of the test's choice,
+// ended (and its mutex with it) when the test is done.
+struct RunningProgram {
+    PROCESS_INFORMATION process = {};
+    bool started = false;
+
+    explicit RunningProgram(const std::string& folder) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        std::string line = testsupport::Quote(testsupport::PelnoreExe());
+        std::vector<char> buffer(line.begin(), line.end());
+        buffer.push_back('\0');
+        started = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 folder.c_str(), &startup, &process) != 0;
+    }
+    ~RunningProgram() {
+        if (!started) return;
+        if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
+            for (HWND w : testsupport::ProcessWindows(process.dwProcessId, "#32770"))
+                PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+            if (WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0)
+                TerminateProcess(process.hProcess, 255);
+            WaitForSingleObject(process.hProcess, 5000);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    std::vector<HWND> Dialogs() const {
+        std::vector<HWND> visible;
+        for (HWND w : testsupport::ProcessWindows(process.dwProcessId, "#32770"))
+            if (IsWindowVisible(w)) visible.push_back(w);
+        return visible;
+    }
+    std::vector<HWND> AboutBoxes() const {
+        std::vector<HWND> boxes;
+        for (HWND w : Dialogs())
+            if (Text(w) == kCaption) boxes.push_back(w);
+        return boxes;
+    }
+    HWND WaitForAboutBox(DWORD ms) const {
+        DWORD start = GetTickCount();
+        do {
+            std::vector<HWND> boxes = AboutBoxes();
+            if (!boxes.empty()) return boxes.front();
+            Sleep(50);
+        } while (GetTickCount() - start < ms);
+        return nullptr;
+    }
+};
+
+// Starts the program, opens the About box through the association dialog's
+// system menu command and returns both windows.
+bool OpenAboutBox(const RunningProgram& program, HWND* association, HWND* box) {
+    if (!program.started) return false;
+    *association = testsupport::WaitForProcessWindow(program.process.dwProcessId, "#32770", 20000);
+    if (*association == nullptr) return false;
+    Sleep(300);
+    PostMessageA(*association, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    *box = program.WaitForAboutBox(10000);
+    return *box != nullptr;
+}
+
+// MapDialogRect works only inside the dialog's own process. The horizontal
+// base unit is recovered instead from two controls the box never moves: the
+// icon at 7 units and the version line at 30 (pixels = units * base / 4).
+int DialogUnitsX(HWND dialog, int units) {
+    POINT icon = {WindowRect(GetDlgItem(dialog, IDC_ABOUT_ICON)).left, 0};
+    POINT line = {WindowRect(GetDlgItem(dialog, IDC_ABOUT_VERSION)).left, 0};
+    ScreenToClient(dialog, &icon);
+    ScreenToClient(dialog, &line);
+    for (int base = 1; base < 64; base++)
+        if (MulDiv(7, base, 4) == icon.x && MulDiv(30, base, 4) == line.x)
+            return MulDiv(units, base, 4);
+    ADD_FAILURE() << "no base unit gives the icon at " << icon.x << " and the line at " << line.x;
+    return -1;
+}
+
+}  // namespace
+
+TEST(AboutRun, WithTheResourceLibraryBesideIt) {
+    std::string folder = testsupport::ScratchDir("with_rsrc32");
+    ASSERT_TRUE(CopyFileA((testsupport::TestDir() + "\\rsrc32\\rsrc32.dll").c_str(),
+                          (folder + "\\rsrc32.dll").c_str(), FALSE));
+    RunningProgram program(folder);
+    HWND association = nullptr, box = nullptr;
+    ASSERT_TRUE(OpenAboutBox(program, &association, &box));
+    EXPECT_NE(association, box);
+    EXPECT_EQ(association, GetWindow(box, GW_OWNER));
+
+    EXPECT_EQ(kCaption, Text(box));
+    EXPECT_EQ(kVersionLine, Text(GetDlgItem(box, IDC_ABOUT_VERSION)));
+    EXPECT_EQ(kSysResLine, Text(GetDlgItem(box, IDC_ABOUT_SYSRES)));
+    std::string address = Text(GetDlgItem(box, IDC_ABOUT_LINK));
+    EXPECT_EQ(0u, address.find("http")) << address;
+    EXPECT_EQ("OK", Text(GetDlgItem(box, IDOK)));
+    EXPECT_NE(0, SendDlgItemMessageA(box, IDC_ABOUT_ICON, STM_GETICON, 0, 0));
+
+    // The box ends the dialog's right margin (7 units) beyond its widest line,
+    // which is wider than the box was laid out; the button sits in the middle.
+    int widest = 0;
+    for (int id : {IDC_ABOUT_VERSION, IDC_ABOUT_LINK, IDC_ABOUT_SYSRES}) {
+        RECT line = WindowRect(GetDlgItem(box, id));
+        EXPECT_GT(line.right - line.left, DialogUnitsX(box, 1)) << "line " << id << " grew";
+        if (line.right > widest) widest = line.right;
+    }
+    RECT client = {};
+    GetClientRect(box, &client);
+    POINT clientRight = {client.right, 0};
+    ClientToScreen(box, &clientRight);
+    EXPECT_EQ(DialogUnitsX(box, 38) - DialogUnitsX(box, 31), clientRight.x - widest);
+    RECT dialog = WindowRect(box), button = WindowRect(GetDlgItem(box, IDOK));
+    EXPECT_EQ(((dialog.right - dialog.left) - (button.right - button.left)) / 2,
+              button.left - dialog.left);
+
+    // A second command brings this box forward and opens no other.
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 700, 700, 40, 40,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(other);
+    Sleep(200);
+    PostMessageA(association, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    DWORD start = GetTickCount();
+    while (GetForegroundWindow() != box && GetTickCount() - start < 5000) Sleep(50);
+    EXPECT_EQ(box, GetForegroundWindow());
+    Sleep(300);
+    EXPECT_EQ(1u, program.AboutBoxes().size());
+    DestroyWindow(other);
+
+    // Escape closes the box; the association dialog stays.
+    SetForegroundWindow(box);
+    Sleep(200);
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+    start = GetTickCount();
+    while (IsWindow(box) && GetTickCount() - start < 5000) Sleep(50);
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_TRUE(IsWindowVisible(association));
+
+    // Closed, it opens again from the same command.
+    PostMessageA(association, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    EXPECT_NE(nullptr, program.WaitForAboutBox(10000));
+}
+
+TEST(AboutRun, WithoutTheResourceLibraryTheLineIsEmpty) {
+    std::string folder = testsupport::ScratchDir("without_rsrc32");
+    RunningProgram program(folder);
+    HWND association = nullptr, box = nullptr;
+    ASSERT_TRUE(OpenAboutBox(program, &association, &box));
+    EXPECT_EQ(kVersionLine, Text(GetDlgItem(box, IDC_ABOUT_VERSION)));
+    HWND line = GetDlgItem(box, IDC_ABOUT_SYSRES);
+    EXPECT_EQ("", Text(line));
+    RECT r = WindowRect(line);
+    EXPECT_EQ(DialogUnitsX(box, 31) - DialogUnitsX(box, 30), r.right - r.left);
+}
