@@ -10,6 +10,7 @@
 
 #include "../../res/resource.h"
 #include "../support/testsupport.h"
+#include "pixels.h"
 #include "version.h"
 
 namespace {
@@ -186,4 +187,49 @@ TEST(AboutRun, WithoutTheResourceLibraryTheLineIsEmpty) {
     EXPECT_EQ("", Text(line));
     RECT r = WindowRect(line);
     EXPECT_EQ(DialogUnitsX(box, 31) - DialogUnitsX(box, 30), r.right - r.left);
+}
+
+namespace {
+void MovePointerTo(POINT p) {
+    // A jump and then a one-pixel step, so that the system reports a move.
+    SetCursorPos(p.x - 1, p.y);
+    Sleep(50);
+    INPUT step = {};
+    step.type = INPUT_MOUSE;
+    step.mi.dwFlags = MOUSEEVENTF_MOVE;
+    step.mi.dx = 1;
+    SendInput(1, &step, sizeof(INPUT));
+}
+
+testsupport::ColourCount ColoursAfter(const RECT& area, DWORD ms) {
+    Sleep(ms);
+    return testsupport::CountScreenColours(area);
+}
+}  // namespace
+
+TEST(AboutRun, TheLinkTurnsRedUnderTheRealPointerAndBlueAfterIt) {
+    std::string folder = testsupport::ScratchDir("hover");
+    RunningProgram program(folder);
+    HWND association = nullptr, box = nullptr;
+    ASSERT_TRUE(OpenAboutBox(program, &association, &box));
+    HWND link = GetDlgItem(box, IDC_ABOUT_LINK);
+    RECT area = WindowRect(link);
+    RECT icon = WindowRect(GetDlgItem(box, IDC_ABOUT_ICON));
+    POINT body = {icon.right + 1, icon.bottom + 2};
+    POINT onLink = {area.left + 8, (area.top + area.bottom) / 2};
+
+    MovePointerTo(body);
+    testsupport::ColourCount cold = ColoursAfter(area, 300);
+    EXPECT_GT(cold.Of(RGB(0, 0, 255)), 20);
+    EXPECT_EQ(0, cold.Of(RGB(255, 0, 0)));
+
+    MovePointerTo(onLink);
+    testsupport::ColourCount hot = ColoursAfter(area, 300);
+    EXPECT_GT(hot.Of(RGB(255, 0, 0)), 20);
+    EXPECT_EQ(0, hot.Of(RGB(0, 0, 255)));
+
+    MovePointerTo(body);
+    testsupport::ColourCount after = ColoursAfter(area, 300);
+    EXPECT_GT(after.Of(RGB(0, 0, 255)), 20);
+    EXPECT_EQ(0, after.Of(RGB(255, 0, 0)));
 }

@@ -1,21 +1,19 @@
-// Client-area captures through BitBlt from the window's own device context.
+// Captures through BitBlt from a window's device context or the screen's.
 #include "pixels.h"
 
 #include <vector>
 
 namespace testsupport {
 
-// Pixels as COLORREF values, row by row from the top; false when unreadable.
-static bool CaptureClient(HWND window, std::vector<COLORREF>* pixels, int* width, int* height) {
-    RECT client;
-    if (!GetClientRect(window, &client)) return false;
-    *width = client.right;
-    *height = client.bottom;
-    if (*width <= 0 || *height <= 0) return false;
+// Pixels of a width x height area at (x, y) of a window's device context (the
+// screen's for a null window), row by row from the top; false when unreadable.
+static bool CaptureArea(HWND window, int x, int y, int width, int height,
+                        std::vector<COLORREF>* pixels) {
+    if (width <= 0 || height <= 0) return false;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = *width;
-    info.bmiHeader.biHeight = -*height;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -26,13 +24,13 @@ static bool CaptureClient(HWND window, std::vector<COLORREF>* pixels, int* width
     bool ok = dib != nullptr && bits != nullptr;
     if (ok) {
         HGDIOBJ old = SelectObject(memory, dib);
-        ok = BitBlt(memory, 0, 0, *width, *height, source, 0, 0, SRCCOPY) != 0;
+        ok = BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY) != 0;
         GdiFlush();
         SelectObject(memory, old);
     }
     if (ok) {
         const unsigned char* p = (const unsigned char*)bits;
-        pixels->resize((size_t)*width * *height);
+        pixels->resize((size_t)width * height);
         for (size_t i = 0; i < pixels->size(); i++)
             (*pixels)[i] = RGB(p[i * 4 + 2], p[i * 4 + 1], p[i * 4]);
     }
@@ -40,6 +38,23 @@ static bool CaptureClient(HWND window, std::vector<COLORREF>* pixels, int* width
     DeleteDC(memory);
     ReleaseDC(window, source);
     return ok;
+}
+
+static bool CaptureClient(HWND window, std::vector<COLORREF>* pixels, int* width, int* height) {
+    RECT client;
+    if (!GetClientRect(window, &client)) return false;
+    *width = client.right;
+    *height = client.bottom;
+    return CaptureArea(window, 0, 0, *width, *height, pixels);
+}
+
+ColourCount CountScreenColours(const RECT& area) {
+    ColourCount result;
+    std::vector<COLORREF> pixels;
+    if (CaptureArea(nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                    &pixels))
+        for (COLORREF c : pixels) result.counts[c]++;
+    return result;
 }
 
 ColourCount CountWindowColours(HWND window) {

@@ -25,6 +25,8 @@ struct ColourCount {
 
 // Every pixel of the window's client area, by colour.
 ColourCount CountWindowColours(HWND window);
+// Every pixel of a rectangle of the screen, by colour (windows of any process).
+ColourCount CountScreenColours(const RECT& area);
 // One pixel of the client area; CLR_INVALID when it cannot be read.
 COLORREF WindowPixel(HWND window, int x, int y);
 
