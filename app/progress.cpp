@@ -1,10 +1,207 @@
-// Stand-in until the progress dialog lands: waits for the worker's end.
+// The hidden progress dialog: a modal dialog built in memory that never shows,
+// owns the tray icon with its cancel menu, and watches the worker with a timer.
+// The dialog owns the tray icon record (PROP_TRAYICON) until its WM_DESTROY.
 #include "progress.h"
 
+#include <shellapi.h>
+#include <stdlib.h>
+
+#include "../TOOLS/dlgtmpl.h"
+#include "../TOOLS/toolwind.h"
+#include "../util/bounded.h"
 #include "worker.h"
 
+static const char PROP_THREAD[] = "PROP_THREAD";
+static const char PROP_TRAYICON[] = "PROP_TRAYICON";
+
+static const char PROGRESS_TOOLTIP[] = "pelnore が作業中です";
+static const char CANCEL_MENU_TEXT[] = "キャンセル";
+
+enum {
+    WATCH_TIMER_ID = 102,
+    WATCH_TIMER_PERIOD = 0,  // raised by the system to its minimum period
+    TRAY_CALLBACK_MESSAGE = WM_APP + 1,
+    TRAY_ICON_ID = 1,
+    SHOW_MENU_COMMAND = 0x8002,
+    CANCEL_COMMAND = 40000,
+    RESULT_WORKER_ENDED = 1,
+    RESULT_START_FAILED = 3,
+    // The shell may not be ready yet (at log-on, say): 1 try and 20 retries.
+    TRAY_ADD_RETRIES = 20,
+    TRAY_ADD_RETRY_DELAY_MS = 500,
+};
+
+// The first NOTIFYICONDATAA layout, understood by every shell version.
+enum { TRAY_RECORD_SIZE = 88, TRAY_TIP_CAPACITY = 64 };
+static_assert(NOTIFYICONDATAA_V1_SIZE == TRAY_RECORD_SIZE, "first NOTIFYICONDATAA layout");
+
+// Built by ShowProgressDialog on its stack, valid for the whole modal run.
+struct ProgressDialogParams {
+    WorkerThread* worker;
+    HICON icon;
+    const char* tooltip;
+};
+
+// ---- Template ----
+
+void* BuildProgressTemplate() {
+    static const Utf16Char FACE_NAME[] = u"ＭＳ Ｐゴシック";
+    static const Utf16Char OK_TEXT[] = u"OK";
+    DialogDescription dialog = {};
+    dialog.style = WS_POPUP | DS_SETFONT;
+    dialog.itemCount = 1;
+    dialog.cx = 1;
+    dialog.cy = 1;
+    dialog.faceName = FACE_NAME;
+    dialog.pointSize = 9;
+    DialogItemDescription button = {};
+    button.windowClass = 0x0080;  // the button class atom
+    button.text = NameOrIdFromText(OK_TEXT);
+    button.style = WS_CHILD | WS_GROUP | BS_DEFPUSHBUTTON;
+    button.cx = 1;
+    button.cy = 1;
+    button.id = IDOK;
+    return BuildDialogTemplate(&dialog, &button);
+}
+
+// ---- Tray icon ----
+
+// A zero-filled first-layout record for the dialog's icon, or null.
+static NOTIFYICONDATAA* CreateTrayIconRecord(HWND dialog, const ProgressDialogParams* params) {
+    // The whole structure of these headers, of which the shell reads the first
+    // 88 bytes that cbSize announces.
+    NOTIFYICONDATAA* record = (NOTIFYICONDATAA*)calloc(1, sizeof(NOTIFYICONDATAA));
+    if (record == nullptr) return nullptr;
+    record->cbSize = TRAY_RECORD_SIZE;
+    record->hWnd = dialog;
+    record->uID = TRAY_ICON_ID;
+    record->uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record->uCallbackMessage = TRAY_CALLBACK_MESSAGE;
+    record->hIcon = params->icon;
+    CopyBounded(record->szTip, TRAY_TIP_CAPACITY, params->tooltip);
+    return record;
+}
+
+// When every attempt fails the job still runs, only without a way to cancel it.
+static void AddTrayIcon(NOTIFYICONDATAA* record) {
+    for (int attempt = 0; !Shell_NotifyIconA(NIM_ADD, record); attempt++) {
+        if (attempt == TRAY_ADD_RETRIES) return;
+        Sleep(TRAY_ADD_RETRY_DELAY_MS);
+    }
+}
+
+// ---- Timer ----
+
+static void CALLBACK WatchWorker(HWND dialog, UINT message, UINT_PTR timerId, DWORD time) {
+    PELNORE_UNUSED(message);
+    PELNORE_UNUSED(time);
+    WorkerThread* worker = (WorkerThread*)GetPropA(dialog, PROP_THREAD);
+    if (worker == nullptr || !HasWorkerThreadEnded(worker)) return;
+    KillTimer(dialog, timerId);
+    EndDialog(dialog, RESULT_WORKER_ENDED);
+}
+
+// ---- Messages ----
+
+static INT_PTR OnInitDialog(HWND dialog, const ProgressDialogParams* params) {
+    SetPropA(dialog, PROP_THREAD, (HANDLE)params->worker);
+    NOTIFYICONDATAA* record = CreateTrayIconRecord(dialog, params);
+    if (record == nullptr) {
+        EndDialog(dialog, RESULT_START_FAILED);
+        return TRUE;
+    }
+    AddTrayIcon(record);
+    SetPropA(dialog, PROP_TRAYICON, (HANDLE)record);
+    if (SetTimer(dialog, WATCH_TIMER_ID, WATCH_TIMER_PERIOD, WatchWorker) != WATCH_TIMER_ID) {
+        EndDialog(dialog, RESULT_START_FAILED);
+        return TRUE;
+    }
+    ShowWindowFlag(dialog, false);
+    return TRUE;
+}
+
+// The dialog manager shows a modal dialog when its queue first runs empty, and
+// SetForegroundWindow may try as well: every attempt is turned into a hide.
+static INT_PTR OnWindowPosChanging(WINDOWPOS* position) {
+    position->flags = (position->flags & ~SWP_SHOWWINDOW) | SWP_HIDEWINDOW;
+    return 0;
+}
+
+// The menu opens on a button's release only; posting lets the shell's
+// notification return before the menu's own message loop starts.
+static INT_PTR OnTrayNotify(HWND dialog, WPARAM iconId, LPARAM mouseMessage) {
+    if (iconId != TRAY_ICON_ID) return 0;
+    if (mouseMessage == WM_LBUTTONUP || mouseMessage == WM_RBUTTONUP)
+        PostMessageA(dialog, WM_COMMAND, SHOW_MENU_COMMAND, 0);
+    return 0;
+}
+
+// The choice comes back as WM_COMMAND to the dialog while the menu is tracked.
+static void ShowCancelMenu(HWND dialog) {
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) return;
+    AppendMenuA(menu, MF_STRING, CANCEL_COMMAND, CANCEL_MENU_TEXT);
+    TrackPopupMenuAtCursor(dialog, menu);
+    DestroyMenu(menu);
+}
+
+// No confirmation and no closing here: the timer ends the dialog once the
+// worker has seen the event and returned. A second cancel changes nothing.
+static void CancelJob(HWND dialog) {
+    WorkerThread* worker = (WorkerThread*)GetPropA(dialog, PROP_THREAD);
+    if (worker != nullptr) CancelWorkerThread(worker);
+}
+
+static INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
+    switch (LOWORD(wParam)) {
+    case SHOW_MENU_COMMAND:
+        ShowCancelMenu(dialog);
+        break;
+    case CANCEL_COMMAND:
+        CancelJob(dialog);
+        break;
+    }
+    return 0;
+}
+
+static INT_PTR OnDestroy(HWND dialog) {
+    NOTIFYICONDATAA* record = (NOTIFYICONDATAA*)RemovePropA(dialog, PROP_TRAYICON);
+    if (record != nullptr) {
+        Shell_NotifyIconA(NIM_DELETE, record);
+        free(record);
+    }
+    KillTimer(dialog, WATCH_TIMER_ID);
+    RemovePropA(dialog, PROP_THREAD);
+    return TRUE;
+}
+
+static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog, (const ProgressDialogParams*)lParam);
+    case WM_WINDOWPOSCHANGING:
+        return OnWindowPosChanging((WINDOWPOS*)lParam);
+    case TRAY_CALLBACK_MESSAGE:
+        return OnTrayNotify(dialog, wParam, lParam);
+    case WM_COMMAND:
+        return OnCommand(dialog, wParam);
+    case WM_DESTROY:
+        return OnDestroy(dialog);
+    }
+    return 0;
+}
+
+// ---- Entry ----
+
 void ShowProgressDialog(HINSTANCE module, WorkerThread* worker, HICON icon) {
-    PELNORE_UNUSED(module);
-    PELNORE_UNUSED(icon);
-    WaitForSingleObject(worker->thread, INFINITE);
+    void* dialogTemplate = BuildProgressTemplate();
+    if (dialogTemplate == nullptr) return;
+    ProgressDialogParams params;
+    params.worker = worker;
+    params.icon = icon;
+    params.tooltip = PROGRESS_TOOLTIP;
+    DialogBoxIndirectParamA(module, (LPCDLGTEMPLATEA)dialogTemplate, nullptr, ProgressDialogProc,
+                            (LPARAM)&params);
+    free(dialogTemplate);
 }
