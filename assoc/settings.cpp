@@ -50,14 +50,11 @@ bool RegKeyExists(HKEY parent, const char* name) {
 static bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
 // The registry hands back exactly the bytes that were stored: a value written
-// without its terminating NUL comes back unterminated, so the text is ended
-// here, inside the buffer, from the size actually returned.
-bool ReadDefaultValue(HKEY key, char* buffer, DWORD capacity) {
+// without its terminating NUL comes back unterminated (NT adds one only when
+// the buffer has room to spare), so the text is ended here from the size read.
+bool EndStringValue(char* buffer, DWORD size, DWORD capacity) {
     if (capacity == 0) return false;
-    DWORD type = REG_NONE;
-    DWORD size = capacity;
-    LONG status = RegQueryValueExA(key, nullptr, nullptr, &type, (BYTE*)buffer, &size);
-    if (status != ERROR_SUCCESS || !IsStringType(type) || size > capacity) {
+    if (size > capacity) {
         buffer[0] = '\0';
         return false;
     }
@@ -69,6 +66,18 @@ bool ReadDefaultValue(HKEY key, char* buffer, DWORD capacity) {
     }
     buffer[size] = '\0';
     return true;
+}
+
+bool ReadDefaultValue(HKEY key, char* buffer, DWORD capacity) {
+    if (capacity == 0) return false;
+    DWORD type = REG_NONE;
+    DWORD size = capacity;
+    LONG status = RegQueryValueExA(key, nullptr, nullptr, &type, (BYTE*)buffer, &size);
+    if (status != ERROR_SUCCESS || !IsStringType(type)) {
+        buffer[0] = '\0';
+        return false;
+    }
+    return EndStringValue(buffer, size, capacity);
 }
 
 bool WriteDefaultValue(HKEY key, const char* text) {
@@ -219,8 +228,9 @@ DWORD DiffAssociationSettingsFor(const FileTypeRow* table, const AssociationSett
         if (!(edited->enabledMask & bit) || !(loaded->enabledMask & bit)) continue;
         const FileTypeSettings* a = &edited->types[table[i].typeId - FILE_TYPE_ID_BASE];
         const FileTypeSettings* b = &loaded->types[table[i].typeId - FILE_TYPE_ID_BASE];
-        if (!StringsEqual(a->commandLine, b->commandLine) || !StringsEqual(a->menuText, b->menuText))
-            changed |= bit;
+        bool same = StringsEqual(a->commandLine, b->commandLine) &&
+                    StringsEqual(a->menuText, b->menuText);
+        if (!same) changed |= bit;
     }
     return changed;
 }

@@ -50,6 +50,9 @@ bool RegKeyExists(HKEY parent, const char* name);
 // capacity. Fails, leaving it empty, when the value is missing, is not a
 // string, or does not fit.
 bool ReadDefaultValue(HKEY key, char* buffer, DWORD capacity);
+// Ends a string value of size bytes read into a buffer of capacity bytes
+// inside the buffer; false, leaving it empty, when the text does not fit.
+bool EndStringValue(char* buffer, DWORD size, DWORD capacity);
 // REG_SZ with its terminating NUL stored.
 bool WriteDefaultValue(HKEY key, const char* text);
 

@@ -245,6 +245,17 @@ TEST_F(AssocDialog, RegisteredTypeLoadsAndUnchangedOkWritesNothing) {
     EXPECT_TRUE(regtools::SameTree(dllBefore, regtools::Save(dllShell)));
 }
 
+TEST_F(AssocDialog, TypedCommandLineIsStoredCutAt1024) {
+    HWND dialog = Start();
+    ASSERT_NE(nullptr, dialog);
+    Click(dialog, IDC_DLL_CHECK);
+    SetText(dialog, IDC_DLL_COMMAND, std::string(1100, 'x'));
+    Click(dialog, IDOK);
+    EXPECT_EQ(0u, WaitForExit());
+    EXPECT_EQ(std::string(1024, 'x'), Default(Verb(dllShell) + "\\command"));
+    EXPECT_EQ(kDefaultMenu, Default(Verb(dllShell)));
+}
+
 TEST_F(AssocDialog, UntickingARegisteredTypeDeletesItsVerb) {
     ASSERT_TRUE(regtools::WriteDefault(Verb(dllShell), "m"));
     ASSERT_TRUE(regtools::WriteDefault(Verb(dllShell) + "\\command", "c"));
@@ -316,6 +327,16 @@ TEST_F(AssocDialog, DetailsMoveWhatLiesBelowAndSetTheTrackLimits) {
     EXPECT_EQ(height0 + exeDelta, limits.ptMinTrackSize.y);
     EXPECT_EQ(height0 + exeDelta, limits.ptMaxTrackSize.y);
 
+    // Widened by the user while the details are open: only the width follows.
+    SetWindowPos(dialog, nullptr, 0, 0, 2 * width0 + 40, height0 + exeDelta + 40,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT wide = WindowRect(dialog);
+    EXPECT_EQ(2 * width0 + 40, wide.right - wide.left);
+    EXPECT_EQ(height0 + exeDelta, wide.bottom - wide.top);
+    EXPECT_EQ(ok1.left + 40, ItemRect(dialog, IDOK).left);
+    RECT dllGroupWide = ItemRect(dialog, IDC_DLL_GROUP);
+    EXPECT_EQ(dllGroup1.right - dllGroup1.left + 40, dllGroupWide.right - dllGroupWide.left);
+
     Click(dialog, IDC_EXE_DETAILS);
     EXPECT_EQ("詳細 >>", ItemText(dialog, IDC_EXE_DETAILS));
     RECT window2 = WindowRect(dialog);
@@ -344,6 +365,13 @@ TEST_F(AssocDialog, DetailsMoveWhatLiesBelowAndSetTheTrackLimits) {
     EXPECT_EQ(height0, window4.bottom - window4.top);
     EXPECT_EQ(width0, window4.right - window4.left);
     EXPECT_EQ(ok0.top, ItemRect(dialog, IDOK).top);
+
+    // With every detail area closed the size is fixed.
+    SetWindowPos(dialog, nullptr, 0, 0, width0 + 60, height0 + 60,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT window5 = WindowRect(dialog);
+    EXPECT_EQ(width0, window5.right - window5.left);
+    EXPECT_EQ(height0, window5.bottom - window5.top);
 
     Click(dialog, IDCANCEL);
     EXPECT_EQ(0u, WaitForExit());

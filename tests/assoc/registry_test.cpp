@@ -213,6 +213,40 @@ TEST_F(AssocRegistry, ValueWithoutTerminatorIsReadSafely) {
     CloseKey(key);
 }
 
+// What the registry may hand back, crafted byte for byte: the cases that Wine
+// smooths over (it adds a terminator when there is room and refuses a value
+// that fills the buffer exactly) but Windows passes through.
+TEST(AssocStringValue, EveryReadEndsTerminatedInsideTheBuffer) {
+    struct Guarded {
+        char buffer[8];
+        char guard[4];
+    } g;
+    auto fill = [&](const char* bytes, size_t n) {
+        memset(&g, 'X', sizeof(g));
+        memcpy(g.buffer, bytes, n);
+    };
+    fill("ABC", 3);  // three bytes, no terminator, the rest of the buffer junk
+    EXPECT_TRUE(EndStringValue(g.buffer, 3, 8));
+    EXPECT_STREQ("ABC", g.buffer);
+    fill("ABCDEFG", 7);
+    EXPECT_TRUE(EndStringValue(g.buffer, 7, 8));
+    EXPECT_STREQ("ABCDEFG", g.buffer);
+    fill("ABCDEFGH", 8);  // fills the buffer with text: too long
+    EXPECT_FALSE(EndStringValue(g.buffer, 8, 8));
+    EXPECT_EQ('\0', g.buffer[0]);
+    EXPECT_EQ(std::string(4, 'X'), std::string(g.guard, 4));
+    fill("ABCDEFG", 8);  // seven bytes and the stored terminator
+    EXPECT_TRUE(EndStringValue(g.buffer, 8, 8));
+    EXPECT_STREQ("ABCDEFG", g.buffer);
+    fill("", 0);
+    EXPECT_TRUE(EndStringValue(g.buffer, 0, 8));
+    EXPECT_STREQ("", g.buffer);
+    fill("AB", 2);  // a size beyond the buffer is never trusted
+    EXPECT_FALSE(EndStringValue(g.buffer, 9, 8));
+    EXPECT_EQ('\0', g.buffer[0]);
+    EXPECT_EQ(std::string(4, 'X'), std::string(g.guard, 4));
+}
+
 TEST_F(AssocRegistry, UnterminatedCommandLineAtFullCapacityLoadsEmpty) {
     ASSERT_TRUE(regtools::CreateKey(kExtA));
     ASSERT_TRUE(regtools::WriteDefault(Verb(kExtA), "m"));
