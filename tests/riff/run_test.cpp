@@ -1,0 +1,118 @@
+// pelnore.exe itself over files with RIFF streams at odd offsets: a data file
+// that is no module, and a module with streams as resources and appended, with
+// and without the "/wav:0" switch. The written files are compared byte for byte.
+#include <gtest/gtest.h>
+
+#include "../support/testsupport.h"
+#include "riffbytes.h"
+
+using namespace rifftest;
+
+namespace {
+
+const DWORD kRunTimeoutMs = 60000;
+
+struct Planted {
+    Bytes file;
+    Bytes wave1, wave2, avi, cursor;
+};
+
+// Streams at odd offsets with false starts, a rejected RMID stream and a
+// truncated signature at the very end.
+Planted PlantStreams(Bytes prefix) {
+    Planted p;
+    p.wave1 = MakeRiff("WAVE", 3001, 1);
+    p.avi = MakeRiff("AVI ", 70001, 2);
+    p.cursor = MakeRiff("ACON", 95, 3);
+    p.wave2 = MakeRiff("WAVE", 8, 4);
+    p.file = prefix;
+    Append(&p.file, Pattern(3, 5));
+    Append(&p.file, Text("RIFRRIF"));
+    Append(&p.file, p.wave1);
+    Append(&p.file, Pattern(7, 6));
+    Append(&p.file, MakeRiff("RMID", 50, 7));
+    Append(&p.file, Text("R"));
+    Append(&p.file, p.avi);
+    Append(&p.file, Pattern(1, 8));
+    Append(&p.file, p.cursor);
+    Append(&p.file, Text("RRI"));
+    Append(&p.file, p.wave2);
+    Append(&p.file, Text("RIF"));
+    return p;
+}
+
+testsupport::RunResult RunPelnore(const std::string& arguments) {
+    std::string command = testsupport::Quote(testsupport::PelnoreExe()) + " " + arguments;
+    return testsupport::RunAndWait(command, kRunTimeoutMs);
+}
+
+}  // namespace
+
+TEST(RiffRun, DataFileWithStreamsAtOddOffsets) {
+    std::string dir = testsupport::ScratchDir("data");
+    std::string source = dir + "\\media.dat";
+    Planted p = PlantStreams(Text("not a module"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(source, p.file.data(), p.file.size()));
+
+    testsupport::RunResult run = RunPelnore(testsupport::Quote(source));
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    std::map<std::string, Bytes> files = ReadFolder(dir + "\\media");
+    std::map<std::string, Bytes> expected = {{"dat0000.wav", p.wave1},
+                                             {"dat0001.wav", p.wave2},
+                                             {"dat0000.avi", p.avi},
+                                             {"dat0000.ani", p.cursor}};
+    EXPECT_EQ(expected, files);
+}
+
+// A real module: a copy of an empty DLL with a WAVE and an AVI stream as
+// custom resources, then a cursor and another WAVE stream appended to it.
+static bool BuildModuleWithStreams(const std::string& path, const Bytes& wave, const Bytes& avi) {
+    std::string stub = testsupport::TestDir() + "\\fixtures\\riffstub.dll";
+    if (!CopyFileA(stub.c_str(), path.c_str(), FALSE)) return false;
+    HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
+    if (update == nullptr) return false;
+    WORD language = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
+    bool ok = UpdateResourceA(update, "WAVE", MAKEINTRESOURCEA(1), language, (void*)wave.data(),
+                              (DWORD)wave.size()) &&
+              UpdateResourceA(update, RT_RCDATA, "CLIP", language, (void*)avi.data(),
+                              (DWORD)avi.size());
+    return EndUpdateResourceA(update, !ok) && ok;
+}
+
+TEST(RiffRun, ModuleWithResourceAndAppendedStreamsAndTheWaveSwitch) {
+    std::string dir = testsupport::ScratchDir("module");
+    std::string source = dir + "\\host.dll";
+    Bytes wave1 = MakeRiff("WAVE", 513, 11);
+    Bytes avi = MakeRiff("AVI ", 20001, 12);
+    Bytes cursor = MakeRiff("ACON", 77, 13);
+    Bytes wave2 = MakeRiff("WAVE", 2, 14);
+    ASSERT_TRUE(BuildModuleWithStreams(source, wave1, avi));
+    Bytes file;
+    ASSERT_TRUE(testsupport::ReadFileBytes(source, &file));
+    Append(&file, Text("RIFR"));
+    Append(&file, cursor);
+    Append(&file, Pattern(5, 15));
+    Append(&file, wave2);
+    ASSERT_TRUE(testsupport::WriteFileBytes(source, file.data(), file.size()));
+    // The update calls really produced a module.
+    HMODULE module = LoadLibraryExA(source.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(1), "WAVE"));
+    FreeLibrary(module);
+
+    testsupport::RunResult run = RunPelnore(testsupport::Quote(source));
+    ASSERT_TRUE(run.finished);
+    std::map<std::string, Bytes> expected = {{"dll0000.wav", wave1},
+                                             {"dll0001.wav", wave2},
+                                             {"dll0000.avi", avi},
+                                             {"dll0000.ani", cursor}};
+    EXPECT_EQ(expected, ReadFolder(dir + "\\host"));
+
+    testsupport::RemoveTree(dir + "\\host");
+    run = RunPelnore("/wav:0 " + testsupport::Quote(source));
+    ASSERT_TRUE(run.finished);
+    expected = {{"dll0000.avi", avi}, {"dll0000.ani", cursor}};
+    EXPECT_EQ(expected, ReadFolder(dir + "\\host"));
+}
