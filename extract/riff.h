@@ -18,15 +18,16 @@ int LookupRiffForm(const char* formType);
 // Read sizes of the scan: the signature search reads blocks of blockSize bytes,
 // a stream is copied to its output in pieces of copyChunkSize bytes. When
 // onCandidate is given it sees, in file order, the offset just after every
-// "RIFF" that the search finds, accepted or not.
+// "RIFF" that the search finds, accepted or not. memchrSearch turns the SSE2
+// search off (it is also off on processors without SSE2).
 struct RiffScanOptions {
     size_t blockSize;
     size_t copyChunkSize;
+    bool memchrSearch;
     void (*onCandidate)(void* context, LONGLONG offsetAfterSignature);
     void* context;
 };
 enum { RIFF_SCAN_BLOCK_SIZE = 1 << 20, RIFF_COPY_CHUNK_SIZE = 1 << 18 };
 
 // ScanRiffStreams with explicit read sizes (zero sizes take the defaults).
-bool ScanRiffStreamsWith(const char* sourcePath, KindMask kindMask,
-                         const RiffScanOptions* options);
+bool ScanRiffStreamsWith(const char* sourcePath, KindMask kindMask, const RiffScanOptions* options);

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "../../extract/riff.h"
-
+// psapi.h needs the Windows types that riff.h brings in first.
 #include <psapi.h>
 #include <stdio.h>
 #include <string.h>
@@ -17,8 +17,8 @@ using namespace rifftest;
 
 namespace {
 
-const LONGLONG kStreamOffset = 4097;              // odd, so nothing lines up with a block
-const DWORD kSizeField = 0x60000000 - 3;          // rounded 0x60000000: 1.5 GiB
+const LONGLONG kStreamOffset = 4097;      // odd, so nothing lines up with a block
+const DWORD kSizeField = 0x60000000 - 3;  // rounded 0x60000000: 1.5 GiB
 const LONGLONG kRounded = 0x60000000;
 const LONGLONG kOutputSize = kRounded + 8;
 const size_t kPeakLimit = 32u << 20;

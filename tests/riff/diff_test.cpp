@@ -3,7 +3,6 @@
 // random files full of planted, partial, overlapping and truncated signatures
 // and streams, with read blocks and copy chunks small enough to cut them all.
 #include <gtest/gtest.h>
-
 #include <stdio.h>
 
 #include <random>
@@ -77,8 +76,8 @@ ScanOutcome ReferenceScan(const std::string& path, const std::string& sourceExte
                 size_t got = fread(block.data() + 12, 1, rounded - 4, f);
                 if ((long)got >= signedRounded - 8 && (mask & kReferenceForms[row].bit) == 0) {
                     char name[64];
-                    snprintf(name, sizeof(name), "%s%04x%s", sourceExtension.c_str(),
-                             counters[row], kReferenceForms[row].extension);
+                    snprintf(name, sizeof(name), "%s%04x%s", sourceExtension.c_str(), counters[row],
+                             kReferenceForms[row].extension);
                     out.files[name] = block;
                     counters[row]++;
                 }
@@ -95,16 +94,18 @@ void RecordCandidate(void* context, LONGLONG offset) {
 }
 
 ScanOutcome RealScan(const std::string& path, const std::string& folder, KindMask mask,
-                     size_t blockSize, size_t chunkSize) {
+                     size_t blockSize, size_t chunkSize, bool memchrSearch) {
     ScanOutcome out;
     testsupport::RemoveTree(folder);
-    RiffScanOptions options = {blockSize, chunkSize, RecordCandidate, &out.candidates};
+    RiffScanOptions options = {blockSize, chunkSize, memchrSearch, RecordCandidate,
+                               &out.candidates};
     EXPECT_TRUE(ScanRiffStreamsWith(path.c_str(), mask, &options));
     out.files = ReadFolder(folder);
     return out;
 }
 
-// Random bytes in which R, I and F are common, so that partial signatures abound.
+// Random bytes in which R, I and F are common, so that partial signatures
+// abound.
 Bytes Noise(std::mt19937* random, size_t size) {
     static const unsigned char alphabet[] = {'R', 'R', 'I', 'F', 'F', 'x', 0, 0xFF};
     Bytes out(size);
@@ -130,10 +131,17 @@ Bytes RandomStream(std::mt19937* random, int depth) {
     }
     unsigned long sizeField = (unsigned long)body.size() + 4;
     switch ((*random)() % 8) {
-    case 0: sizeField = (*random)(); break;
-    case 1: sizeField = sizeField > 8 ? sizeField - (*random)() % 8 : sizeField; break;
-    case 2: sizeField = 0; break;
-    default: break;
+        case 0:
+            sizeField = (*random)();
+            break;
+        case 1:
+            sizeField = sizeField > 8 ? sizeField - (*random)() % 8 : sizeField;
+            break;
+        case 2:
+            sizeField = 0;
+            break;
+        default:
+            break;
     }
     body.resize(body.size() + (*random)() % 4, 'F');  // padding, not always zeros
     return MakeRiffRaw(RandomForm(random), sizeField, body);
@@ -144,14 +152,18 @@ Bytes RandomFile(std::mt19937* random) {
     int pieces = 5 + (int)((*random)() % 40);
     for (int i = 0; i < pieces; i++) {
         switch ((*random)() % 6) {
-        case 0: Append(&file, Noise(random, (*random)() % 64)); break;
-        case 1: {
-            static const char* starts[] = {"RRIFF", "RIFRIFF", "RIFFRIFF", "RIF", "RI", "R",
-                                           "RIRIF", "RIFFF"};
-            Append(&file, Text(starts[(*random)() % 8]));
-            break;
-        }
-        default: Append(&file, RandomStream(random, 0)); break;
+            case 0:
+                Append(&file, Noise(random, (*random)() % 64));
+                break;
+            case 1: {
+                static const char* starts[] = {"RRIFF", "RIFRIFF", "RIFFRIFF", "RIF",
+                                               "RI",    "R",       "RIRIF",    "RIFFF"};
+                Append(&file, Text(starts[(*random)() % 8]));
+                break;
+            }
+            default:
+                Append(&file, RandomStream(random, 0));
+                break;
         }
     }
     // Often end inside a stream: anywhere in its signature, header or body.
@@ -164,8 +176,8 @@ Bytes RandomFile(std::mt19937* random) {
 }
 
 KindMask RandomMask(std::mt19937* random) {
-    static const KindMask masks[] = {0, 0, KIND_AVI, KIND_WAVE, KIND_ANICURSOR,
-                                     KIND_AVI | KIND_ANICURSOR};
+    static const KindMask masks[] = {
+        0, 0, KIND_AVI, KIND_WAVE, KIND_ANICURSOR, KIND_AVI | KIND_ANICURSOR};
     return masks[(*random)() % 6];
 }
 
@@ -188,11 +200,15 @@ TEST(RiffDifferential, BlockScanMatchesByteScanOnRandomFiles) {
         totalFiles += expected.files.size();
         for (size_t b = 0; b < sizeof(blockSizes) / sizeof(blockSizes[0]); b++) {
             size_t chunk = chunkSizes[(round + b) % (sizeof(chunkSizes) / sizeof(chunkSizes[0]))];
-            ScanOutcome actual = RealScan(path, folder, mask, blockSizes[b], chunk);
-            ASSERT_EQ(expected.candidates, actual.candidates)
-                << "round " << round << " block " << blockSizes[b];
-            ASSERT_EQ(expected.files, actual.files)
-                << "round " << round << " block " << blockSizes[b] << " chunk " << chunk;
+            for (bool memchrSearch : {false, true}) {
+                ScanOutcome actual =
+                    RealScan(path, folder, mask, blockSizes[b], chunk, memchrSearch);
+                ASSERT_EQ(expected.candidates, actual.candidates)
+                    << "round " << round << " block " << blockSizes[b] << " memchr "
+                    << memchrSearch;
+                ASSERT_EQ(expected.files, actual.files)
+                    << "round " << round << " block " << blockSizes[b] << " chunk " << chunk;
+            }
         }
     }
     // The random files must really exercise the rules, not pass vacuously.
@@ -208,7 +224,7 @@ TEST(RiffDifferential, SignaturesAndHeadersCutByEveryBlockBoundary) {
     std::string path = dir + "\\s.dll";
     std::string folder = dir + "\\s";
     Bytes stream = MakeRiff("WAVE", 17, 81);
-    for (size_t shift = 0; shift < 24; shift++) {
+    for (size_t shift = 0; shift < 40; shift++) {
         Bytes file = Text("RRIFRIRI");
         file.resize(file.size() + shift, 'R');
         Append(&file, stream);
@@ -216,10 +232,12 @@ TEST(RiffDifferential, SignaturesAndHeadersCutByEveryBlockBoundary) {
         ASSERT_TRUE(testsupport::WriteFileBytes(path, file.data(), file.size()));
         ScanOutcome expected = ReferenceScan(path, "dll", 0);
         ASSERT_EQ(1u, expected.files.size());
-        for (size_t block : {4, 5, 6, 9, 16}) {
-            ScanOutcome actual = RealScan(path, folder, 0, block, 5);
-            ASSERT_EQ(expected.candidates, actual.candidates) << shift << " " << block;
-            ASSERT_EQ(expected.files, actual.files) << shift << " " << block;
+        for (size_t block : {4, 5, 6, 9, 16, 19, 20, 35}) {
+            for (bool memchrSearch : {false, true}) {
+                ScanOutcome actual = RealScan(path, folder, 0, block, 5, memchrSearch);
+                ASSERT_EQ(expected.candidates, actual.candidates) << shift << " " << block;
+                ASSERT_EQ(expected.files, actual.files) << shift << " " << block;
+            }
         }
     }
 }

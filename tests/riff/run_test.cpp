@@ -1,6 +1,7 @@
 // pelnore.exe itself over files with RIFF streams at odd offsets: a data file
 // that is no module, and a module with streams as resources and appended, with
-// and without the "/wav:0" switch. The written files are compared byte for byte.
+// and without the "/wav:0" switch. The written files are compared byte for
+// byte.
 #include <gtest/gtest.h>
 
 #include "../support/testsupport.h"
@@ -74,10 +75,10 @@ static bool BuildModuleWithStreams(const std::string& path, const Bytes& wave, c
     HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
     if (update == nullptr) return false;
     WORD language = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
-    bool ok = UpdateResourceA(update, "WAVE", MAKEINTRESOURCEA(1), language, (void*)wave.data(),
-                              (DWORD)wave.size()) &&
-              UpdateResourceA(update, RT_RCDATA, "CLIP", language, (void*)avi.data(),
-                              (DWORD)avi.size());
+    bool ok =
+        UpdateResourceA(update, "WAVE", MAKEINTRESOURCEA(1), language, (void*)wave.data(),
+                        (DWORD)wave.size()) &&
+        UpdateResourceA(update, RT_RCDATA, "CLIP", language, (void*)avi.data(), (DWORD)avi.size());
     return EndUpdateResourceA(update, !ok) && ok;
 }
 

@@ -62,7 +62,8 @@ TEST(RiffScan, StreamAfterRepeatedOrBrokenStartsIsFound) {
 }
 
 TEST(RiffScan, WritesRoundedSizePlusEightWithTheOriginalSizeField) {
-    // Size field 0x25: rounded 0x28, so 0x30 bytes, and the field still reads 0x25.
+    // Size field 0x25: rounded 0x28, so 0x30 bytes, and the field still reads
+    // 0x25.
     Bytes body = Pattern(0x28 - 4, 7);
     Bytes file = Text("MZ junk ");
     Bytes stream = MakeRiffRaw("AVI ", 0x25, body);
@@ -199,8 +200,8 @@ TEST(RiffFileSize, ComesFromTheDirectoryWhenTheFileIsHeldOpenUnshared) {
 
     // No sharing at all: the scanner's own exclusive open fails, and so does
     // any other open, yet the size is known from the directory entry.
-    HANDLE exclusive = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
+    HANDLE exclusive =
+        CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, exclusive);
     EXPECT_EQ((long)file.size(), FileSizeByName(path.c_str()));
     EXPECT_EQ((LONGLONG)file.size(), FileSize64ByName(path.c_str()));
@@ -212,7 +213,8 @@ TEST(RiffFileSize, ComesFromTheDirectoryWhenTheFileIsHeldOpenUnshared) {
                                  OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, running);
     HANDLE probe = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, probe);  // the exclusive open really fails here
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              probe);  // the exclusive open really fails here
     if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
     EXPECT_TRUE(ScanRiffStreams(path.c_str(), 0));
     CloseHandle(running);
@@ -257,10 +259,11 @@ TEST(RiffScan, StreamThatCannotBeCopiedWholeLeavesNoFileAndTakesNoNumber) {
     Bytes outer = MakeRiffRaw("WAVE", (unsigned long)outerBody.size() + 4, outerBody);
     Bytes file = Text("xx");
     Append(&file, outer);
-    // The cut keeps the inner stream and a little more, far less than the outer one.
+    // The cut keeps the inner stream and a little more, far less than the outer
+    // one.
     t.newSize = 2 + 12 + (LONGLONG)inner.size() + 100;
     ASSERT_TRUE(testsupport::WriteFileBytes(t.path, file.data(), file.size()));
-    RiffScanOptions options = {0, 4096, TruncateAtFirstCandidate, &t};
+    RiffScanOptions options = {0, 4096, false, TruncateAtFirstCandidate, &t};
     EXPECT_TRUE(ScanRiffStreamsWith(t.path.c_str(), 0, &options));
     EXPECT_EQ(2, t.calls);
     ASSERT_EQ(t.newSize, FileSize64ByName(t.path.c_str()));
