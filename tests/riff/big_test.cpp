@@ -125,3 +125,28 @@ TEST(RiffBigStream, OneAndAHalfGibibytesWithBoundedMemory) {
     EXPECT_GT(peak, 0u);
     EXPECT_LT(peak, kPeakLimit) << "peak working set " << (peak >> 20) << " MiB";
 }
+
+// Beyond 4 GiB the offsets no longer fit 32 bits: a stream there is still found
+// and written, and the 32-bit size reports the low part only.
+TEST(RiffBigStream, StreamBeyondFourGibibytesIsFound) {
+    std::string dir = testsupport::ScratchDir("huge");
+    std::string source = dir + "\\huge.dat";
+    const LONGLONG offset = (4LL << 30) + 3;
+    Bytes wave = MakeRiff("WAVE", 999, 5);
+    HANDLE file = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    bool written = WriteAt(file, offset, wave.data(), (DWORD)wave.size());
+    CloseHandle(file);
+    ASSERT_TRUE(written);
+    const LONGLONG size = offset + (LONGLONG)wave.size();
+    EXPECT_EQ(size, FileSize64ByName(source.c_str()));
+    EXPECT_EQ((long)(DWORD)(size & 0xFFFFFFFF), FileSizeByName(source.c_str()));
+
+    EXPECT_TRUE(ScanRiffStreams(source.c_str(), 0));
+    DeleteFileA(source.c_str());
+    std::map<std::string, Bytes> files = ReadFolder(dir + "\\huge");
+    testsupport::RemoveTree(dir);
+    ASSERT_EQ(1u, files.size());
+    EXPECT_EQ(wave, files["dat0000.wav"]);
+}
