@@ -123,8 +123,7 @@ bool HandleCandidate(RiffScan* scan, LONGLONG offsetAfterSignature, const unsign
     }
     DWORD sizeField = ReadLittleEndian32(header);
     DWORD rounded = (sizeField + 3) & ~(DWORD)3;
-    // Zero, or negative as a signed 32-bit count (size fields from 0x7FFFFFFD
-    // up).
+    // Zero, or negative as a signed 32-bit count: size fields from 0x7FFFFFFD.
     if (rounded == 0 || rounded > 0x7FFFFFFF) return moved;
     // The bytes after the signature include the size field itself, so a stream
     // may end up to four bytes beyond the end of the file.
@@ -166,8 +165,7 @@ PELNORE_TARGET_SSE2 unsigned SignatureMaskSse2(const unsigned char* at) {
 PELNORE_TARGET_SSE2 size_t FindSignatureWithSse2(const unsigned char* buffer, size_t from,
                                                  size_t valid) {
     size_t at = from;
-    // Each step reads the bytes at .. at + 34, as two halves of sixteen
-    // positions.
+    // Each step looks at 32 positions and reads the bytes at .. at + 34.
     for (; at + 35 <= valid; at += 32) {
         unsigned mask =
             SignatureMaskSse2(buffer + at) | (SignatureMaskSse2(buffer + at + 16) << 16);
