@@ -26,6 +26,7 @@ struct NMLINKLABEL {
     DWORD wParam;  // LLN_MOUSEMOVE: the key-state flags of the WM_MOUSEMOVE; else 0
     DWORD lParam;  // LLN_MOUSEMOVE: the client position of the WM_MOUSEMOVE; else 0
 };
+static_assert(sizeof(void*) != 4 || sizeof(NMLINKLABEL) == 20, "the 32-bit record is 20 bytes");
 
 // Subclasses a static control that already has its font; false leaves it unchanged.
 bool AttachLinkLabel(HWND control);

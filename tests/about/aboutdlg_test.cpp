@@ -139,6 +139,11 @@ TEST(AboutTexts, VersionInformationOfThisProgram) {
     EXPECT_STREQ("検査用の説明", text);
     EXPECT_TRUE(QueryVersionString(text, block, translation, "ProductVersion"));
     EXPECT_STREQ("9.8.7 テスト", text);
+    // Cut to the buffer without splitting a double-byte character: 260 of them.
+    EXPECT_TRUE(QueryVersionString(text, block, translation, "Comments"));
+    std::string expected;
+    for (int i = 0; i < 260; i++) expected += "あ";
+    EXPECT_EQ(expected, text);
     EXPECT_FALSE(QueryVersionString(text, block, translation, "NoSuchValue"));
     EXPECT_STREQ("", text);
     // A translation the block does not have finds nothing.
@@ -227,6 +232,19 @@ TEST(AboutBox, TextsWidthAndCentredButtonWithTheLibrary) {
         EXPECT_TRUE(SendMessageA(tip, TTM_ENUMTOOLSA, 0, (LPARAM)&tool));
         EXPECT_STREQ("サポートサイトへ", tipText);
         EXPECT_EQ((UINT_PTR)GetDlgItem(box, IDC_ABOUT_LINK), tool.uId);
+    });
+}
+
+TEST(AboutBox, AVeryLongAddressWidensTheBoxPastTheScreenEdge) {
+    std::string url = "http://support.example.com/";
+    while (url.size() < 400) url += "long/";
+    WhileOpen(url.c_str(), EmptyFolder(), [&](HWND box) {
+        HWND link = GetDlgItem(box, IDC_ABOUT_LINK);
+        RECT r = WindowRect(link);
+        EXPECT_EQ(TextWidth(link), r.right - r.left);
+        // Placed before it grew and not placed again: it runs off the right edge.
+        EXPECT_GT(WindowRect(box).right, GetSystemMetrics(SM_CXSCREEN));
+        EXPECT_GE(WindowRect(box).left, 0);
     });
 }
 
