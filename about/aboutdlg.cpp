@@ -239,7 +239,8 @@ static INT_PTR OnAboutCommand(HWND dialog, WPARAM wParam) {
 static INT_PTR OnLinkNotify(HWND dialog, LPARAM lParam) {
     const NMHDR* header = (const NMHDR*)lParam;
     if (header->code == LLN_CLICKED) {
-        const AboutDialogData* data = (const AboutDialogData*)GetPropA(dialog, PROP_ABOUTDIALOGDATA);
+        const AboutDialogData* data =
+            (const AboutDialogData*)GetPropA(dialog, PROP_ABOUTDIALOGDATA);
         if (data != nullptr && data->info != nullptr && data->info->supportUrl != nullptr)
             ShellExecuteA(dialog, nullptr, data->info->supportUrl, nullptr, nullptr,
                           SW_SHOWNORMAL);

@@ -273,7 +273,8 @@ TEST(AboutBox, HoverTurnsTheLinkRedAndTheBodyDragsLikeTheCaption) {
         POINT onVersion = {versionLine.left + 2, versionLine.top + 2};
         SetCursorPos(onVersion.x, onVersion.y);
         EXPECT_EQ(box, WindowFromPoint(onVersion));
-        EXPECT_EQ(HTCAPTION, SendMessageA(box, WM_NCHITTEST, 0, MAKELPARAM(onVersion.x, onVersion.y)));
+        EXPECT_EQ(HTCAPTION,
+                  SendMessageA(box, WM_NCHITTEST, 0, MAKELPARAM(onVersion.x, onVersion.y)));
         RECT button = WindowRect(GetDlgItem(box, IDOK));
         POINT onButton = {button.left + 3, button.top + 3};
         EXPECT_EQ(GetDlgItem(box, IDOK), WindowFromPoint(onButton));

@@ -281,7 +281,8 @@ TEST(LinkLabel, ASecondAttachFailsAndTheFirstKeepsWorking) {
     EXPECT_EQ(font, (HANDLE)SendMessageA(scene.label, WM_GETFONT, 0, 0));
     // Messages still reach the static's own procedure (a loop would never return).
     char text[64] = "";
-    EXPECT_EQ((LRESULT)strlen(kUrl), SendMessageA(scene.label, WM_GETTEXT, sizeof(text), (LPARAM)text));
+    EXPECT_EQ((LRESULT)strlen(kUrl),
+              SendMessageA(scene.label, WM_GETTEXT, sizeof(text), (LPARAM)text));
     EXPECT_STREQ(kUrl, text);
 }
 
