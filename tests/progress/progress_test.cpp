@@ -1,0 +1,270 @@
+// Real runs of pelnore.exe driven from here: the hidden progress dialog, its tray
+// icon (seen through the shell's tray), the tray menu that cancels a long job,
+// and the quick end of a job without files.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "../support/testsupport.h"
+
+#include <shellapi.h>
+
+namespace {
+
+const UINT TRAY_CALLBACK = WM_APP + 1;
+
+std::string SystemDll(const char* name) {
+    char folder[MAX_PATH] = "";
+    GetSystemDirectoryA(folder, sizeof(folder));
+    return std::string(folder) + "\\" + name;
+}
+
+// count names for one source file in folder; hard links where the file
+// system has them, so that 200 copies cost no space.
+std::vector<std::string> MakeCopies(const std::string& folder, const std::string& source,
+                                    int count) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; i++) {
+        char name[32];
+        snprintf(name, sizeof(name), "\\copy%03d.dll", i);
+        std::string path = folder + name;
+        if (!CreateHardLinkA(path.c_str(), source.c_str(), nullptr) &&
+            !CopyFileA(source.c_str(), path.c_str(), TRUE))
+            return std::vector<std::string>();
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+std::string CommandLine(const std::vector<std::string>& arguments) {
+    std::string line = testsupport::Quote(testsupport::PelnoreExe());
+    for (const std::string& argument : arguments) line += " " + testsupport::Quote(argument);
+    return line;
+}
+
+// Output folders (copyNNN) that the run has created so far.
+std::vector<int> OutputFolders(const std::string& folder) {
+    std::vector<int> indices;
+    for (const std::string& name : testsupport::ListFolder(folder)) {
+        int index = -1;
+        char rest = 0;
+        if (sscanf(name.c_str(), "copy%d%c", &index, &rest) == 1) indices.push_back(index);
+    }
+    return indices;
+}
+
+// Asks the shell whether the tray holds the icon (window, id): changing no
+// field at all succeeds only for an icon that exists.
+bool TrayHasIcon(HWND window, UINT id) {
+    NOTIFYICONDATAA probe = {};
+    probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    probe.hWnd = window;
+    probe.uID = id;
+    probe.uFlags = 0;
+    return Shell_NotifyIconA(NIM_MODIFY, &probe) != 0;
+}
+
+// A running pelnore.exe, killed at the end of the test if it still runs.
+struct PelnoreRun {
+    PROCESS_INFORMATION info = {};
+    bool started = false;
+    ~PelnoreRun() {
+        if (!started) return;
+        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(info.hProcess, 255);
+            WaitForSingleObject(info.hProcess, 5000);
+        }
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    bool Start(const std::string& line, WORD show) {
+        started = testsupport::StartProcess(line, &info, show);
+        return started;
+    }
+    bool Running() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
+    bool WaitForExit(DWORD ms) const { return WaitForSingleObject(info.hProcess, ms) == WAIT_OBJECT_0; }
+    DWORD ExitCode() const {
+        DWORD code = 0;
+        GetExitCodeProcess(info.hProcess, &code);
+        return code;
+    }
+};
+
+// Polls every few milliseconds until the process ends or maxMs pass, noting
+// whether the window was ever visible.
+bool EverVisibleWhileRunning(const PelnoreRun& run, HWND window, DWORD maxMs) {
+    DWORD start = GetTickCount();
+    bool seen = false;
+    while (run.Running() && GetTickCount() - start < maxMs && IsWindow(window)) {
+        if (IsWindowVisible(window) || (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE)) seen = true;
+        Sleep(5);
+    }
+    return seen;
+}
+
+// The visible popup menu window of the process, waiting up to timeoutMs.
+HWND WaitForMenu(DWORD processId, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    do {
+        for (HWND menu : testsupport::ProcessWindows(processId, "#32768"))
+            if (IsWindowVisible(menu)) return menu;
+        Sleep(20);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+void PressKey(HWND window, WPARAM key) {
+    PostMessageA(window, WM_KEYDOWN, key, 0);
+    PostMessageA(window, WM_KEYUP, key, 0);
+}
+
+// ---- The shell's tray as Wine shows it without a desktop: a standalone tray
+// window with one child window per icon, and a tooltip control of the shell ----
+
+struct WindowList {
+    const char* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectByClass(HWND window, LPARAM lParam) {
+    WindowList* list = (WindowList*)lParam;
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof(name));
+    if (lstrcmpiA(name, list->className) == 0) list->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows(const char* className) {
+    WindowList list = {className, {}};
+    EnumWindows(CollectByClass, (LPARAM)&list);
+    return list.found;
+}
+
+std::vector<HWND> TrayIconWindows() {
+    WindowList list = {"__winex11_tray_icon", {}};
+    for (HWND tray : TopLevelWindows("__winex11_standalone_tray"))
+        EnumChildWindows(tray, CollectByClass, (LPARAM)&list);
+    return list.found;
+}
+
+// Rests the real pointer on each icon of the tray and collects the tooltip
+// texts that the shell shows for them.
+std::vector<std::string> TrayTooltips() {
+    std::vector<std::string> texts;
+    for (HWND icon : TrayIconWindows()) {
+        RECT rect = {};
+        GetWindowRect(icon, &rect);
+        SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+        for (int wait = 0; wait < 100; wait++) {
+            Sleep(30);
+            std::string shown;
+            for (HWND tip : TopLevelWindows("tooltips_class32")) {
+                char text[128] = "";
+                if (!IsWindowVisible(tip)) continue;
+                SendMessageTimeoutA(tip, WM_GETTEXT, sizeof(text), (LPARAM)text, SMTO_ABORTIFHUNG,
+                                    1000, nullptr);
+                shown = text;
+            }
+            if (!shown.empty()) {
+                texts.push_back(shown);
+                break;
+            }
+        }
+        SetCursorPos(600, 600);
+        Sleep(200);
+    }
+    return texts;
+}
+
+struct LongJob {
+    std::string folder;
+    std::vector<std::string> paths;
+};
+
+LongJob MakeLongJob(const char* name, int count) {
+    LongJob job;
+    job.folder = testsupport::ScratchDir(name);
+    job.paths = MakeCopies(job.folder, SystemDll("user32.dll"), count);
+    return job;
+}
+
+TEST(ProgressDialog, OnlySwitchesEndsAtTheFirstTimerTick) {
+    DWORD start = GetTickCount();
+    testsupport::RunResult run =
+        testsupport::RunAndWait(CommandLine({"/ico:0", "/WAV:0"}), 60000);
+    DWORD elapsed = GetTickCount() - start;
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    // A generous bound: what must not happen is a dialog that waits for
+    // anything besides the worker's end (the tray's retries alone take 10 s).
+    EXPECT_LT(elapsed, 8000u);
+}
+
+TEST(ProgressDialog, DialogIsNeverVisibleAndOwnsTheTrayIcon) {
+    for (WORD show : {(WORD)SW_SHOWNORMAL, (WORD)SW_SHOWMAXIMIZED}) {
+        LongJob job = MakeLongJob(show == SW_SHOWNORMAL ? "hidden_normal" : "hidden_max", 40);
+        ASSERT_EQ(job.paths.size(), 40u);
+        PelnoreRun run;
+        ASSERT_TRUE(run.Start(CommandLine(job.paths), show));
+        HWND dialog = testsupport::WaitForProcessWindow(run.info.dwProcessId, "#32770", 20000);
+        ASSERT_NE(dialog, nullptr) << "show command " << show;
+        // The tray takes the icon under the dialog's window and id 1, and no other.
+        DWORD start = GetTickCount();
+        while (!TrayHasIcon(dialog, 1) && run.Running() && GetTickCount() - start < 15000)
+            Sleep(20);
+        EXPECT_TRUE(TrayHasIcon(dialog, 1)) << "show command " << show;
+        EXPECT_FALSE(TrayHasIcon(dialog, 2));
+        if (show == SW_SHOWNORMAL) {
+            std::vector<std::string> tips = TrayTooltips();
+            EXPECT_EQ(tips, std::vector<std::string>{"pelnore が作業中です"});
+        }
+        EXPECT_FALSE(EverVisibleWhileRunning(run, dialog, 120000)) << "show command " << show;
+        ASSERT_TRUE(run.WaitForExit(120000));
+        EXPECT_EQ(run.ExitCode(), 0u);
+        // The icon went with the dialog.
+        EXPECT_FALSE(TrayHasIcon(dialog, 1));
+        EXPECT_TRUE(TrayIconWindows().empty());
+    }
+}
+
+TEST(ProgressDialog, CancelFromTheTrayMenuStopsALongJob) {
+    const int count = 200;
+    LongJob job = MakeLongJob("cancel", count);
+    ASSERT_EQ(job.paths.size(), (size_t)count);
+    PelnoreRun run;
+    ASSERT_TRUE(run.Start(CommandLine(job.paths), SW_SHOWNORMAL));
+    HWND dialog = testsupport::WaitForProcessWindow(run.info.dwProcessId, "#32770", 20000);
+    ASSERT_NE(dialog, nullptr);
+    // Let some files be done first, so that the cancel falls in the middle.
+    DWORD start = GetTickCount();
+    while (OutputFolders(job.folder).size() < 3 && run.Running() && GetTickCount() - start < 60000)
+        Sleep(20);
+    ASSERT_TRUE(run.Running()) << "the job ended before it could be cancelled";
+
+    // A button going down opens nothing; its release does.
+    PostMessageA(dialog, TRAY_CALLBACK, 1, WM_LBUTTONDOWN);
+    EXPECT_EQ(WaitForMenu(run.info.dwProcessId, 1000), nullptr);
+    PostMessageA(dialog, TRAY_CALLBACK, 1, WM_LBUTTONUP);
+    HWND menu = WaitForMenu(run.info.dwProcessId, 10000);
+    ASSERT_NE(menu, nullptr);
+    // The one item, chosen through the menu itself.
+    PressKey(menu, VK_DOWN);
+    PressKey(menu, VK_RETURN);
+    size_t atCancel = OutputFolders(job.folder).size();
+    ASSERT_TRUE(run.WaitForExit(20000)) << "the job did not stop after the cancel";
+    EXPECT_EQ(run.ExitCode(), 0u);
+
+    std::vector<int> done = OutputFolders(job.folder);
+    // The worker goes in order and starts no file after the cancel: the
+    // output folders are those of the first files, and many are left.
+    for (size_t i = 0; i < done.size(); i++) EXPECT_EQ(done[i], (int)i);
+    EXPECT_LE(done.size(), atCancel + 3);
+    EXPECT_LT(done.size(), (size_t)count / 2);
+    EXPECT_FALSE(TrayHasIcon(dialog, 1));
+}
+
+}  // namespace
