@@ -267,4 +267,58 @@ TEST(ProgressDialog, CancelFromTheTrayMenuStopsALongJob) {
     EXPECT_FALSE(TrayHasIcon(dialog, 1));
 }
 
+// Real button presses at the pointer's place, through the system's input queue.
+void ClickAt(POINT point, DWORD downFlag, DWORD upFlag) {
+    SetCursorPos(point.x, point.y);
+    Sleep(100);
+    INPUT inputs[2] = {};
+    inputs[0].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = downFlag;
+    inputs[1].type = INPUT_MOUSE;
+    inputs[1].mi.dwFlags = upFlag;
+    SendInput(1, &inputs[0], sizeof(INPUT));
+    Sleep(50);
+    SendInput(1, &inputs[1], sizeof(INPUT));
+}
+
+TEST(ProgressDialog, RealClicksOnTheTrayIconOpenTheMenuAndEscapeChangesNothing) {
+    const int count = 200;
+    LongJob job = MakeLongJob("clicks", count);
+    ASSERT_EQ(job.paths.size(), (size_t)count);
+    PelnoreRun run;
+    ASSERT_TRUE(run.Start(CommandLine(job.paths), SW_SHOWNORMAL));
+    HWND dialog = testsupport::WaitForProcessWindow(run.info.dwProcessId, "#32770", 20000);
+    ASSERT_NE(dialog, nullptr);
+    DWORD start = GetTickCount();
+    while (TrayIconWindows().empty() && GetTickCount() - start < 15000) Sleep(20);
+    std::vector<HWND> icons = TrayIconWindows();
+    ASSERT_EQ(icons.size(), 1u);
+    RECT rect = {};
+    GetWindowRect(icons[0], &rect);
+    POINT centre = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+
+    // Left click: the menu opens on the release; Escape closes it unchosen.
+    ClickAt(centre, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+    HWND menu = WaitForMenu(run.info.dwProcessId, 10000);
+    ASSERT_NE(menu, nullptr);
+    PressKey(menu, VK_ESCAPE);
+    start = GetTickCount();
+    while (IsWindowVisible(menu) && GetTickCount() - start < 5000) Sleep(20);
+    EXPECT_FALSE(IsWindowVisible(menu));
+    size_t before = OutputFolders(job.folder).size();
+    Sleep(1500);
+    ASSERT_TRUE(run.Running()) << "dismissing the menu ended the job";
+    EXPECT_GT(OutputFolders(job.folder).size(), before) << "the job stopped working";
+
+    // Right click opens it as well; choosing its item cancels the job.
+    ClickAt(centre, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    menu = WaitForMenu(run.info.dwProcessId, 10000);
+    ASSERT_NE(menu, nullptr);
+    PressKey(menu, VK_DOWN);
+    PressKey(menu, VK_RETURN);
+    ASSERT_TRUE(run.WaitForExit(20000)) << "the job did not stop after the cancel";
+    EXPECT_EQ(run.ExitCode(), 0u);
+    EXPECT_LT(OutputFolders(job.folder).size(), (size_t)count / 2);
+}
+
 }  // namespace
