@@ -1,9 +1,143 @@
-// Stand-in until the extraction job lands.
+// The extraction mode: reads the kind switches, resolves the file arguments to
+// full paths through the shell, and runs the worker under the progress dialog.
+// The main thread owns the job and its path list until the worker has ended.
 #include "job.h"
 
+#include <objbase.h>
+#include <shlobj.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "../extract/extract.h"
+#include "../res/resource.h"
+#include "../util/bounded.h"
+#include "../util/mbstring.h"
+#include "../util/pathpart.h"
+#include "progress.h"
+#include "worker.h"
+
+struct KindSwitch {
+    KindMask bit;
+    const char* text;
+};
+
+static const KindSwitch KIND_SWITCHES[] = {
+    {KIND_ICON, "/ico:0"},  {KIND_CURSOR, "/cur:0"}, {KIND_BITMAP, "/bmp:0"},
+    {KIND_AVI, "/avi:0"},   {KIND_WAVE, "/wav:0"},   {KIND_ANICURSOR, "/ani:0"},
+};
+
+KindMask ParseKindSwitches(int argc, char** argv) {
+    KindMask mask = 0;
+    for (int i = 1; i < argc; i++) {
+        for (const KindSwitch& row : KIND_SWITCHES) {
+            if (StringsEqualNoCase(argv[i], row.text)) mask |= row.bit;
+        }
+    }
+    return mask;
+}
+
+void FreePathList(char** list, int count) {
+    if (list == nullptr) return;
+    for (int i = 0; i < count; i++) free(list[i]);
+    free(list);
+}
+
+char** ResolveFileArguments(int count, char** arguments, int* resolvedCount) {
+    *resolvedCount = 0;
+    char** list = (char**)malloc(sizeof(char*) * ((size_t)(count > 0 ? count : 0) + 1));
+    if (list == nullptr) return nullptr;
+    int found = 0;
+    for (int i = 0; i < count; i++) {
+        if (!PathExists(arguments[i])) continue;
+        char path[PATH_CAPACITY + 2];
+        if (!ResolveFullPath(arguments[i], path)) continue;
+        char* copy = _strdup(path);
+        if (copy == nullptr) {
+            FreePathList(list, found);
+            return nullptr;
+        }
+        list[found++] = copy;
+    }
+    list[found] = nullptr;
+    *resolvedCount = found;
+    return list;
+}
+
+// The shell's name for the item that the argument parses to, as a file-system
+// path: this resolves relative and short names to the full path.
+static bool ParseToFileSystemPath(IShellFolder* desktop, IMalloc* allocator, const char* argument,
+                                  char* output) {
+    // A path text of 521 bytes has at most 521 UTF-16 units; a conversion that
+    // fails or does not fit hands the shell nothing.
+    WCHAR wide[PATH_CAPACITY];
+    if (MultiByteToWideChar(CP_ACP, 0, argument, -1, wide, PATH_CAPACITY) == 0) return false;
+    wide[PATH_CAPACITY - 1] = L'\0';
+
+    ULONG eaten = 0;
+    LPITEMIDLIST item = nullptr;
+    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide, &eaten, &item, nullptr)) ||
+        item == nullptr)
+        return false;
+    bool ok = false;
+    char* shellPath = (char*)malloc(65536);
+    if (shellPath != nullptr) {
+        shellPath[0] = '\0';
+        if (SHGetPathFromIDListA(item, shellPath)) {
+            shellPath[65535] = '\0';
+            CopyBounded(output, PATH_CAPACITY, shellPath);
+            ok = output[0] != '\0';
+        }
+        free(shellPath);
+    }
+    allocator->Free(item);
+    return ok;
+}
+
+bool ResolveFullPath(const char* argument, char* output) {
+    output[0] = '\0';
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr) return false;
+    IShellFolder* desktop = nullptr;
+    if (FAILED(SHGetDesktopFolder(&desktop)) || desktop == nullptr) {
+        allocator->Release();
+        return false;
+    }
+    bool ok = ParseToFileSystemPath(desktop, allocator, argument, output);
+    desktop->Release();
+    allocator->Release();
+    if (!ok) output[0] = '\0';
+    return ok;
+}
+
+bool StartWorkerThread(WorkerThread* thread) {
+    if (ResumeWorkerThread(thread)) return true;
+    // The thread was created suspended and never ran a line of its routine, so
+    // ending it here is safe; waiting for it would never return.
+    CancelWorkerThread(thread);
+    TerminateThread(thread->thread, 0);
+    return false;
+}
+
 int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
-    PELNORE_UNUSED(module);
-    PELNORE_UNUSED(argc);
-    PELNORE_UNUSED(argv);
+    KindMask mask = ParseKindSwitches(argc, argv);
+    int count = 0;
+    char** paths = ResolveFileArguments(argc - 1, argv + 1, &count);
+    if (paths == nullptr) return 0;
+
+    ExtractionJob job = {mask, count, paths};
+    WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
+    if (worker == nullptr) {
+        FreePathList(paths, count);
+        return 0;
+    }
+    bool started = StartWorkerThread(worker);
+
+    HICON icon = (HICON)LoadImageA(module, MAKEINTRESOURCEA(IDI_PELNORE), IMAGE_ICON, 16, 16,
+                                   LR_DEFAULTCOLOR);
+    // A worker that could not start would keep the dialog up for ever.
+    if (started) ShowProgressDialog(module, worker, icon);
+    ReleaseWorkerThread(worker);
+    if (icon != nullptr) DestroyIcon(icon);
+    FreePathList(paths, count);
     return 0;
 }

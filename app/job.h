@@ -32,3 +32,8 @@ char** ResolveFileArguments(int count, char** arguments, int* resolvedCount);
 // True and the file-system path in output (522 bytes), or false and "".
 bool ResolveFullPath(const char* argument, char* output);
 void FreePathList(char** list, int count);
+
+struct WorkerThread;
+// Resumes the worker. When that fails the thread, which never ran, is cancelled
+// and ended so that nothing waits for it for ever; false then.
+bool StartWorkerThread(WorkerThread* thread);

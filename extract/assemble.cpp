@@ -77,9 +77,8 @@ DWORD IconImageSize(const BYTE* entry, const ImageResource& image) {
     return declared;
 }
 
-void WriteIconEntry(BYTE* out, const BYTE* entry, const ImageResource& image, DWORD imageSize,
-                    DWORD offset) {
-    BYTE* dir = out + GROUP_HEADER_SIZE;
+void WriteIconEntry(BYTE* out, BYTE* dir, const BYTE* entry, const ImageResource& image,
+                    DWORD imageSize, DWORD offset) {
     memcpy(dir, entry, 8);  // width, height, colours, reserved, planes, bits
     WriteDword(dir + 8, imageSize);
     WriteDword(dir + 12, offset);
@@ -106,9 +105,8 @@ BYTE CursorHeightByte(WORD width, WORD height, DWORD imageSize) {
     return (BYTE)(monochrome == imageSize ? height / 2u : height);
 }
 
-void WriteCursorEntry(BYTE* out, const BYTE* entry, const ImageResource& image, DWORD imageSize,
-                      DWORD offset) {
-    BYTE* dir = out + GROUP_HEADER_SIZE;
+void WriteCursorEntry(BYTE* out, BYTE* dir, const BYTE* entry, const ImageResource& image,
+                      DWORD imageSize, DWORD offset) {
     if (image.bytes == nullptr) {
         memset(dir, 0, DIRECTORY_ENTRY_SIZE);
         memset(out + offset, 0, imageSize);
@@ -145,11 +143,11 @@ size_t AssembleGroupFile(BYTE* out, HMODULE module, LPCSTR name, LPCSTR type, Gr
         DWORD size = kind == GROUP_ICON ? IconImageSize(entry, image) : CursorImageSize(entry, image);
         if (total + size > MAX_ASSEMBLED_FILE) return 0;
         if (out != nullptr) {
-            BYTE* at = out + DIRECTORY_ENTRY_SIZE * i;
+            BYTE* dir = out + GROUP_HEADER_SIZE + DIRECTORY_ENTRY_SIZE * i;
             if (kind == GROUP_ICON)
-                WriteIconEntry(at, entry, image, size, (DWORD)total);
+                WriteIconEntry(out, dir, entry, image, size, (DWORD)total);
             else
-                WriteCursorEntry(at, entry, image, size, (DWORD)total);
+                WriteCursorEntry(out, dir, entry, image, size, (DWORD)total);
         }
         total += size;
     }

@@ -1,0 +1,155 @@
+// Test helpers for modules with exact resources and for loading written files.
+#include "resbuilder.h"
+
+#include "../support/testsupport.h"
+
+namespace restest {
+
+bool BuildModule(const std::string& path, const std::vector<ResourceSpec>& resources) {
+    std::string stub = testsupport::TestDir() + "\\fixtures\\stub.dll";
+    if (!CopyFileA(stub.c_str(), path.c_str(), FALSE)) return false;
+    HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
+    if (update == nullptr) return false;
+    bool ok = true;
+    for (const ResourceSpec& r : resources) {
+        LPCSTR name = r.name[0] == '#' ? MAKEINTRESOURCEA(atoi(r.name.c_str() + 1)) : r.name.c_str();
+        if (!UpdateResourceA(update, r.type, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                             (void*)r.bytes.data(), (DWORD)r.bytes.size()))
+            ok = false;
+    }
+    if (!EndUpdateResourceA(update, !ok)) return false;
+    return ok;
+}
+
+HMODULE LoadDataModule(const std::string& path) {
+    return LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+}
+
+void PutWord(Bytes* b, unsigned value) {
+    b->push_back((unsigned char)value);
+    b->push_back((unsigned char)(value >> 8));
+}
+
+void PutDword(Bytes* b, unsigned long value) {
+    PutWord(b, (unsigned)(value & 0xFFFF));
+    PutWord(b, (unsigned)(value >> 16));
+}
+
+unsigned GetWord(const Bytes& b, size_t at) { return b[at] | (b[at + 1] << 8); }
+
+unsigned long GetDword(const Bytes& b, size_t at) {
+    return GetWord(b, at) | ((unsigned long)GetWord(b, at + 2) << 16);
+}
+
+static size_t RowBytes(long width, unsigned bits) { return ((width * bits + 31) / 32) * 4; }
+
+Bytes MakeDib(long width, long height, unsigned bits, unsigned paletteEntries,
+              unsigned compression, unsigned long coloursUsed, unsigned planes) {
+    Bytes b;
+    PutDword(&b, 40);
+    PutDword(&b, (unsigned long)width);
+    PutDword(&b, (unsigned long)height);
+    PutWord(&b, planes);
+    PutWord(&b, bits);
+    PutDword(&b, compression);
+    PutDword(&b, 0);
+    PutDword(&b, 0);
+    PutDword(&b, 0);
+    PutDword(&b, coloursUsed);
+    PutDword(&b, 0);
+    for (unsigned i = 0; i < paletteEntries; i++) PutDword(&b, (i * 0x10305u) & 0xFFFFFF);
+    long rows = height < 0 ? -height : height;
+    size_t pixels = RowBytes(width, bits) * (size_t)rows;
+    for (size_t i = 0; i < pixels; i++) b.push_back((unsigned char)(i * 7 + 3));
+    return b;
+}
+
+Bytes MakeIconImage(unsigned width, unsigned height, unsigned bits, unsigned seed) {
+    unsigned palette = bits <= 8 ? 1u << bits : 0;
+    Bytes b;
+    PutDword(&b, 40);
+    PutDword(&b, width);
+    PutDword(&b, height * 2);
+    PutWord(&b, 1);
+    PutWord(&b, bits);
+    for (int i = 0; i < 6; i++) PutDword(&b, 0);
+    for (unsigned i = 0; i < palette; i++) PutDword(&b, (i * 0x0F1F3Fu + seed) & 0xFFFFFF);
+    size_t colour = RowBytes(width, bits) * height;
+    for (size_t i = 0; i < colour; i++) b.push_back((unsigned char)(i * 13 + seed));
+    size_t mask = RowBytes(width, 1) * height;
+    for (size_t i = 0; i < mask; i++) b.push_back(i % 5 == 0 ? 0xF0 : 0x00);
+    return b;
+}
+
+Bytes IconGroupEntry(unsigned width, unsigned height, unsigned colours, unsigned bits,
+                     unsigned long bytes, unsigned id) {
+    Bytes b;
+    b.push_back((unsigned char)width);
+    b.push_back((unsigned char)height);
+    b.push_back((unsigned char)colours);
+    b.push_back(0);
+    PutWord(&b, 1);
+    PutWord(&b, bits);
+    PutDword(&b, bytes);
+    PutWord(&b, id);
+    return b;
+}
+
+Bytes CursorGroupEntry(unsigned width, unsigned height, unsigned planes, unsigned bits,
+                       unsigned long bytes, unsigned id) {
+    Bytes b;
+    PutWord(&b, width);
+    PutWord(&b, height);
+    PutWord(&b, planes);
+    PutWord(&b, bits);
+    PutDword(&b, bytes);
+    PutWord(&b, id);
+    return b;
+}
+
+Bytes GroupHeader(unsigned type, unsigned count) {
+    Bytes b;
+    PutWord(&b, 0);
+    PutWord(&b, type);
+    PutWord(&b, count);
+    return b;
+}
+
+static bool BitmapSize(HBITMAP bitmap, int* width, int* height) {
+    BITMAP info;
+    if (bitmap == nullptr || GetObjectA(bitmap, sizeof(info), &info) == 0) return false;
+    *width = info.bmWidth;
+    *height = info.bmHeight;
+    return true;
+}
+
+bool LoadImageSize(const std::string& path, UINT type, int wantWidth, int wantHeight, int* width,
+                   int* height) {
+    *width = *height = 0;
+    HANDLE image = LoadImageA(nullptr, path.c_str(), type, wantWidth, wantHeight, LR_LOADFROMFILE);
+    if (image == nullptr) return false;
+    bool ok = false;
+    if (type == IMAGE_BITMAP) {
+        ok = BitmapSize((HBITMAP)image, width, height);
+        DeleteObject(image);
+        return ok;
+    }
+    ICONINFO info;
+    if (GetIconInfo((HICON)image, &info)) {
+        if (info.hbmColor != nullptr) {
+            ok = BitmapSize(info.hbmColor, width, height);
+        } else if (BitmapSize(info.hbmMask, width, height)) {
+            *height /= 2;
+            ok = true;
+        }
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+    }
+    if (type == IMAGE_CURSOR)
+        DestroyCursor((HCURSOR)image);
+    else
+        DestroyIcon((HICON)image);
+    return ok;
+}
+
+}  // namespace restest

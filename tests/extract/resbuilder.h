@@ -1,0 +1,53 @@
+// Test helpers: modules with exact resource bytes (a copy of the stub DLL
+// written with the resource-update calls, then loaded as a data file), the
+// byte images of icon, cursor and bitmap resources, and checks that a file
+// opens with LoadImageA.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "../../util/compat.h"
+
+namespace restest {
+
+typedef std::vector<unsigned char> Bytes;
+
+struct ResourceSpec {
+    LPCSTR type;
+    std::string name;  // "#12" for the integer identifier 12
+    Bytes bytes;
+};
+
+// Copies fixtures\stub.dll to path and writes the resources into it; true when
+// every update call succeeded.
+bool BuildModule(const std::string& path, const std::vector<ResourceSpec>& resources);
+// LoadLibraryExA as a data file.
+HMODULE LoadDataModule(const std::string& path);
+
+void PutWord(Bytes* b, unsigned value);
+void PutDword(Bytes* b, unsigned long value);
+unsigned GetWord(const Bytes& b, size_t at);
+unsigned long GetDword(const Bytes& b, size_t at);
+
+// A packed DIB: 40-byte header (height as given), a palette of paletteEntries
+// entries and height rows of pixels in a fixed pattern.
+Bytes MakeDib(long width, long height, unsigned bits, unsigned paletteEntries,
+              unsigned compression = 0, unsigned long coloursUsed = 0, unsigned planes = 1);
+// An icon or cursor image: header with the doubled height, the full palette
+// of its bit count, XOR bits and AND mask.
+Bytes MakeIconImage(unsigned width, unsigned height, unsigned bits, unsigned seed);
+// The 14-byte group entry of an icon.
+Bytes IconGroupEntry(unsigned width, unsigned height, unsigned colours, unsigned bits,
+                     unsigned long bytes, unsigned id);
+Bytes CursorGroupEntry(unsigned width, unsigned height, unsigned planes, unsigned bits,
+                       unsigned long bytes, unsigned id);
+Bytes GroupHeader(unsigned type, unsigned count);
+
+// LoadImageA(LR_LOADFROMFILE) of type IMAGE_ICON, IMAGE_CURSOR or IMAGE_BITMAP;
+// true and the size of the loaded image (for icons and cursors the colour
+// bitmap's, or the mask's with half its height when there is none).
+bool LoadImageSize(const std::string& path, UINT type, int wantWidth, int wantHeight, int* width,
+                   int* height);
+
+}  // namespace restest

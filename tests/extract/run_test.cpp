@@ -1,0 +1,349 @@
+// The extraction mode as a whole: switches and path resolution, the worker's
+// start, and the real pelnore.exe run on the fixture module, on modules with
+// exact resources and on the Wine prefix's own system DLLs, with the files it
+// writes checked by name and byte.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string.h>
+
+#include "../../app/job.h"
+#include "../../app/worker.h"
+#include "../../extract/extract.h"
+#include "../support/testsupport.h"
+#include "resbuilder.h"
+
+using namespace restest;
+using testsupport::Quote;
+
+namespace {
+
+const DWORD RUN_TIMEOUT = 120000;
+
+std::string FixtureDir() { return testsupport::TestDir() + "\\fixtures"; }
+
+Bytes ReadAll(const std::string& path) {
+    Bytes bytes;
+    EXPECT_TRUE(testsupport::ReadFileBytes(path, &bytes)) << path;
+    return bytes;
+}
+
+std::string CopyFixture(const std::string& dir, const std::string& name) {
+    std::string path = dir + "\\" + name;
+    EXPECT_TRUE(CopyFileA((FixtureDir() + "\\fixture.dll").c_str(), path.c_str(), FALSE));
+    return path;
+}
+
+void RunPelnore(const std::string& arguments) {
+    testsupport::RunResult run =
+        testsupport::RunAndWait(Quote(testsupport::PelnoreExe()) + " " + arguments, RUN_TIMEOUT);
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+}
+
+// ---------------------------------------------------------------- switches and paths
+
+char** Args(std::vector<std::string>& texts, std::vector<char*>* table) {
+    table->clear();
+    for (std::string& t : texts) table->push_back(&t[0]);
+    table->push_back(nullptr);
+    return table->data();
+}
+
+TEST(KindSwitches, WholeArgumentsIgnoringCase) {
+    std::vector<std::string> texts = {"pelnore", "/ico:0", "/CUR:0", "/Bmp:0", "x.dll", "/AVI:0"};
+    std::vector<char*> table;
+    EXPECT_EQ(0x0Fu, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
+    texts = {"pelnore", "/wav:0", "/ani:0", "/wav:0"};
+    EXPECT_EQ(0x30u, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
+    // The program name is not read; near misses are no switches.
+    texts = {"/ico:0", "/ico:00", "/ico:", "/ico:1", "ico:0", "/ico:0 ", "x/cur:0", "/bmp"};
+    EXPECT_EQ(0u, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
+}
+
+TEST(FileArguments, ExistingFilesAndFoldersInArgumentOrder) {
+    std::string dir = testsupport::ScratchDir("args");
+    std::string file = dir + "\\a.dll";
+    ASSERT_TRUE(testsupport::WriteFileBytes(file, "x", 1));
+    std::vector<std::string> texts = {file, "/ico:0", dir + "\\missing.dll", dir, file};
+    std::vector<char*> table;
+    int count = -1;
+    char** list = ResolveFileArguments((int)texts.size(), Args(texts, &table), &count);
+    ASSERT_NE(nullptr, list);
+    ASSERT_EQ(3, count);
+    EXPECT_STREQ(file.c_str(), list[0]);
+    EXPECT_STREQ(dir.c_str(), list[1]);
+    EXPECT_STREQ(file.c_str(), list[2]);
+    EXPECT_EQ(nullptr, list[3]);
+    FreePathList(list, count);
+
+    char path[522];
+    EXPECT_FALSE(ResolveFullPath((dir + "\\missing.dll").c_str(), path));
+    EXPECT_STREQ("", path);
+    ASSERT_TRUE(ResolveFullPath(file.c_str(), path));
+    EXPECT_STREQ(file.c_str(), path);
+}
+
+// ---------------------------------------------------------------- the worker
+
+unsigned CountCalls(WorkerThread* thread, void* argument) {
+    PELNORE_UNUSED(thread);
+    ++*(int*)argument;
+    return 7;
+}
+
+TEST(Worker, AResumeThatFailsEndsTheThreadInsteadOfWaiting) {
+    int calls = 0;
+    WorkerThread* worker = CreateWorkerThread(CountCalls, &calls);
+    ASSERT_NE(nullptr, worker);
+    // A handle without the right to resume: ResumeThread really fails with it.
+    HANDLE full = worker->thread;
+    HANDLE limited = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), full, GetCurrentProcess(), &limited,
+                                SYNCHRONIZE | THREAD_TERMINATE | THREAD_QUERY_INFORMATION, FALSE, 0));
+    worker->thread = limited;
+    EXPECT_FALSE(StartWorkerThread(worker));
+    EXPECT_TRUE(IsWorkerThreadCancelled(worker));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(full, 10000));
+    ReleaseWorkerThread(worker);  // must not wait for ever
+    EXPECT_EQ(0, calls);
+    CloseHandle(full);
+
+    worker = CreateWorkerThread(CountCalls, &calls);
+    ASSERT_NE(nullptr, worker);
+    EXPECT_TRUE(StartWorkerThread(worker));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker->thread, 10000));
+    DWORD code = 0;
+    GetExitCodeThread(worker->thread, &code);
+    EXPECT_EQ(7u, code);
+    ReleaseWorkerThread(worker);
+    EXPECT_EQ(1, calls);
+}
+
+TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
+    std::string dir = testsupport::ScratchDir("cancel");
+    std::string source = CopyFixture(dir, "fixture.dll");
+    char* paths[] = {&source[0], nullptr};
+    ExtractionJob job = {0, 1, paths};
+    WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
+    ASSERT_NE(nullptr, worker);
+    ASSERT_TRUE(CancelWorkerThread(worker));
+    ASSERT_TRUE(StartWorkerThread(worker));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker->thread, 10000));
+    ReleaseWorkerThread(worker);
+    EXPECT_EQ(std::vector<std::string>{"fixture.dll"}, testsupport::ListFolder(dir));
+
+    ExtractionJob empty = {0, 0, paths + 1};
+    EXPECT_EQ(0u, ExtractionWorker(nullptr, &empty));
+}
+
+// ---------------------------------------------------------------- pelnore.exe on the fixture
+
+// What the fixture module's resources were built from, by output name: the
+// string-named groups come first in the enumeration, and the run-length
+// bitmap (index 3) gives no file.
+std::map<std::string, std::string> ExpectedFixtureFiles(const std::string& ext) {
+    return {{ext + "0000.ico", "mono.ico"},    {ext + "0001.ico", "three.ico"},
+            {ext + "0002.ico", "large.ico"},   {ext + "0000.cur", "arrow.cur"},
+            {ext + "0001.cur", "paint.cur"},   {ext + "0000.bmp", "rgb3x2.bmp"},
+            {ext + "0001.bmp", "nine4.bmp"},   {ext + "0002.bmp", "grey8.bmp"},
+            {ext + "0004.bmp", "mono1.bmp"},   {ext + "0005.bmp", "high16.bmp"},
+            {ext + "0006.bmp", "alpha32.bmp"}};
+}
+
+Bytes ExpectedBytes(const std::string& image) {
+    Bytes bytes = ReadAll(FixtureDir() + "\\images\\" + image);
+    // A colour cursor keeps the doubled height that the group stores.
+    if (image == "paint.cur") bytes[7] = 64;
+    return bytes;
+}
+
+UINT ImageTypeOf(const std::string& name) {
+    std::string ext = name.substr(name.size() - 4);
+    return ext == ".ico" ? IMAGE_ICON : ext == ".cur" ? IMAGE_CURSOR : IMAGE_BITMAP;
+}
+
+void ExpectFixtureOutput(const std::string& folder, const std::string& ext, const char* skipKinds = "") {
+    std::vector<std::string> expectedNames;
+    for (const auto& entry : ExpectedFixtureFiles(ext)) {
+        if (strstr(skipKinds, entry.first.substr(entry.first.size() - 4).c_str())) continue;
+        expectedNames.push_back(entry.first);
+        EXPECT_EQ(ExpectedBytes(entry.second), ReadAll(folder + "\\" + entry.first)) << entry.first;
+        int w = 0, h = 0;
+        EXPECT_TRUE(LoadImageSize(folder + "\\" + entry.first, ImageTypeOf(entry.first), 0, 0, &w, &h))
+            << entry.first;
+    }
+    EXPECT_EQ(expectedNames, testsupport::ListFolder(folder));
+}
+
+TEST(PelnoreRun, FixtureModuleGivesExactlyTheExpectedFiles) {
+    std::string dir = testsupport::ScratchDir("fixture");
+    std::string source = CopyFixture(dir, "fixture.dll");
+    RunPelnore(Quote(source));
+    ExpectFixtureOutput(dir + "\\fixture", "dll");
+    // A second run over the same source writes the same bytes again.
+    RunPelnore(Quote(source) + " " + Quote(source));
+    ExpectFixtureOutput(dir + "\\fixture", "dll");
+}
+
+TEST(PelnoreRun, SwitchesInAnyCaseTurnKindsOff) {
+    std::string dir = testsupport::ScratchDir("switches");
+    std::string a = CopyFixture(dir, "a.dll"), b = CopyFixture(dir, "b.dll"),
+                c = CopyFixture(dir, "c.dll");
+    RunPelnore("/ICO:0 " + Quote(a) + " /Cur:0");
+    ExpectFixtureOutput(dir + "\\a", "dll", ".ico.cur");
+    RunPelnore(Quote(b) + " /BMP:0 /avi:0 /WAV:0 /aNi:0");
+    ExpectFixtureOutput(dir + "\\b", "dll", ".bmp");
+    RunPelnore("/ico:0 /cur:0 /bmp:0 /avi:0 /wav:0 /ani:0 " + Quote(c));
+    EXPECT_FALSE(testsupport::FileExists(dir + "\\c"));
+    // Not a switch, and no such file: ignored.
+    RunPelnore("/ico:00 " + Quote(c) + " /cur:");
+    ExpectFixtureOutput(dir + "\\c", "dll");
+}
+
+TEST(PelnoreRun, FoldersAndMissingFilesAreSkipped) {
+    std::string dir = testsupport::ScratchDir("skipped");
+    std::string folder = dir + "\\sub.dll";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    std::string source = CopyFixture(dir, "real.dll");
+    RunPelnore(Quote(folder) + " " + Quote(dir + "\\missing.dll") + " " + Quote(source));
+    EXPECT_EQ((std::vector<std::string>{"real", "real.dll", "sub.dll"}), testsupport::ListFolder(dir));
+    ExpectFixtureOutput(dir + "\\real", "dll");
+    EXPECT_TRUE(testsupport::ListFolder(folder).empty());
+    RunPelnore("/ico:0");  // switches only: nothing to do, exit code 0
+}
+
+TEST(PelnoreRun, OutputNamesFollowTheSourceName) {
+    std::string dir = testsupport::ScratchDir("names");
+    std::string sub = dir + "\\sub";
+    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
+    std::string upper = CopyFixture(dir, "APP.DLL"), dots = CopyFixture(dir, "my.tool.exe"),
+                none = CopyFixture(dir, "tool"), dotOnly = CopyFixture(sub, ".dll");
+    RunPelnore(Quote(upper) + " " + Quote(dots) + " " + Quote(none) + " " + Quote(dotOnly));
+    ExpectFixtureOutput(dir + "\\APP", "DLL");
+    ExpectFixtureOutput(dir + "\\my.tool", "exe");
+    std::vector<std::string> subNames = {".dll"};
+    for (const auto& entry : ExpectedFixtureFiles("dll")) subNames.push_back(entry.first);
+    std::sort(subNames.begin(), subNames.end());
+    EXPECT_EQ(subNames, testsupport::ListFolder(sub));
+    EXPECT_EQ((std::vector<std::string>{"APP", "APP.DLL", "my.tool", "my.tool.exe", "sub", "tool"}),
+              testsupport::ListFolder(dir));
+
+    // A base name of one dot adds no level; two dots go one level up.
+    std::string two = dir + "\\two", three = dir + "\\three", deeper = three + "\\deeper";
+    ASSERT_TRUE(CreateDirectoryA(two.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(three.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(deeper.c_str(), nullptr));
+    std::string twoDots = CopyFixture(two, "..dll"), threeDots = CopyFixture(deeper, "...dll");
+    RunPelnore("/ico:0 /bmp:0 " + Quote(twoDots) + " " + Quote(threeDots));
+    EXPECT_EQ((std::vector<std::string>{"..dll", "dll0000.cur", "dll0001.cur"}),
+              testsupport::ListFolder(two));
+    EXPECT_EQ((std::vector<std::string>{"deeper", "dll0000.cur", "dll0001.cur"}),
+              testsupport::ListFolder(three));
+    EXPECT_EQ((std::vector<std::string>{"...dll"}), testsupport::ListFolder(deeper));
+    EXPECT_EQ(ExpectedBytes("paint.cur"), ReadAll(three + "\\dll0001.cur"));
+}
+
+TEST(PelnoreRun, DriveRootSource) {
+    std::string source = "C:\\pelnorefixture.dll";
+    ASSERT_TRUE(CopyFileA((FixtureDir() + "\\fixture.dll").c_str(), source.c_str(), FALSE));
+    RunPelnore(Quote(source));
+    ExpectFixtureOutput("C:\\pelnorefixture", "dll");
+    testsupport::RemoveTree("C:\\pelnorefixture");
+    DeleteFileA(source.c_str());
+}
+
+TEST(PelnoreRun, ACorruptGroupStillGivesAFileAndLaterIndexesStay) {
+    std::string dir = testsupport::ScratchDir("corrupt");
+    std::string source = dir + "\\crafted.dll";
+    Bytes image = MakeIconImage(16, 16, 4, 9);
+    Bytes bad = GroupHeader(1, 40);  // claims 40 entries, holds one
+    Bytes entry = IconGroupEntry(16, 16, 16, 4, 60000, 5);
+    bad.insert(bad.end(), entry.begin(), entry.end());
+    Bytes compressed = MakeDib(4, 4, 8, 256, 1);
+    Bytes plain = MakeDib(3, 2, 24, 0);
+    ASSERT_TRUE(BuildModule(source, {{RT_ICON, "#5", image}, {RT_GROUP_ICON, "#1", bad},
+                                     {RT_BITMAP, "#1", compressed}, {RT_BITMAP, "#2", plain}}));
+    RunPelnore(Quote(source));
+    EXPECT_EQ((std::vector<std::string>{"dll0000.ico", "dll0001.bmp"}),
+              testsupport::ListFolder(dir + "\\crafted"));
+    Bytes ico = ReadAll(dir + "\\crafted\\dll0000.ico");
+    EXPECT_EQ(22u + image.size(), ico.size());
+    int w = 0, h = 0;
+    EXPECT_TRUE(LoadImageSize(dir + "\\crafted\\dll0000.ico", IMAGE_ICON, 16, 16, &w, &h));
+    EXPECT_EQ(16, w);
+}
+
+// ---------------------------------------------------------------- the prefix's own DLLs
+
+struct NameList {
+    std::vector<std::string> names;
+};
+
+BOOL CALLBACK CollectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR list) {
+    ((NameList*)list)->names.push_back(IS_INTRESOURCE(name) ? "#" : name);
+    return TRUE;
+}
+
+size_t CountResources(const std::string& path, LPCSTR type) {
+    HMODULE module = LoadDataModule(path);
+    if (module == nullptr) return 0;
+    NameList list;
+    EnumResourceNamesA(module, type, CollectName, (LONG_PTR)&list);
+    FreeLibrary(module);
+    return list.names.size();
+}
+
+std::string IndexedName(const char* kind, size_t index) {
+    char name[32];
+    snprintf(name, sizeof(name), "dll%04x%s", (unsigned)index, kind);
+    return name;
+}
+
+TEST(PelnoreRun, SystemModulesGiveOneFilePerGroup) {
+    std::string dir = testsupport::ScratchDir("system");
+    char system[MAX_PATH];
+    ASSERT_NE(0u, GetSystemDirectoryA(system, sizeof(system)));
+    const char* modules[] = {"user32", "comctl32", "shell32"};
+    std::string arguments;
+    for (const char* m : modules) {
+        std::string target = dir + "\\" + m + ".dll";
+        ASSERT_TRUE(CopyFileA((std::string(system) + "\\" + m + ".dll").c_str(), target.c_str(), FALSE));
+        arguments += " " + Quote(target);
+    }
+    RunPelnore("/avi:0 /wav:0 /ani:0" + arguments);
+    for (const char* m : modules) {
+        std::string source = dir + "\\" + m + ".dll", out = dir + "\\" + m;
+        size_t icons = CountResources(source, RT_GROUP_ICON);
+        size_t cursors = CountResources(source, RT_GROUP_CURSOR);
+        size_t bitmaps = CountResources(source, RT_BITMAP);
+        size_t files = testsupport::ListFolder(out).size();
+        for (size_t i = 0; i < icons; i++) {
+            int w = 0, h = 0;
+            EXPECT_TRUE(LoadImageSize(out + "\\" + IndexedName(".ico", i), IMAGE_ICON, 0, 0, &w, &h))
+                << m << " " << IndexedName(".ico", i);
+        }
+        for (size_t i = 0; i < cursors; i++) {
+            int w = 0, h = 0;
+            EXPECT_TRUE(LoadImageSize(out + "\\" + IndexedName(".cur", i), IMAGE_CURSOR, 0, 0, &w, &h))
+                << m << " " << IndexedName(".cur", i);
+        }
+        size_t bmpFiles = 0;
+        for (const std::string& name : testsupport::ListFolder(out)) {
+            if (name.substr(name.size() - 4) != ".bmp") continue;
+            bmpFiles++;
+            int w = 0, h = 0;
+            EXPECT_TRUE(LoadImageSize(out + "\\" + name, IMAGE_BITMAP, 0, 0, &w, &h)) << m << " " << name;
+        }
+        EXPECT_LE(bmpFiles, bitmaps);
+        EXPECT_EQ(icons + cursors + bmpFiles, files) << m;
+        printf("%s: %u icon groups, %u cursor groups, %u of %u bitmaps written\n", m,
+               (unsigned)icons, (unsigned)cursors, (unsigned)bmpFiles, (unsigned)bitmaps);
+    }
+    EXPECT_GT(CountResources(dir + "\\user32.dll", RT_GROUP_CURSOR), 5u);
+    EXPECT_GT(CountResources(dir + "\\shell32.dll", RT_GROUP_ICON), 20u);
+}
+
+}  // namespace
