@@ -162,11 +162,7 @@ TEST(AboutRun, WithTheResourceLibraryBesideIt) {
     // Escape closes the box; the association dialog stays.
     SetForegroundWindow(box);
     Sleep(200);
-    INPUT keys[2] = {};
-    keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof(INPUT));
+    testsupport::PressKey(VK_ESCAPE);
     start = GetTickCount();
     while (IsWindow(box) && GetTickCount() - start < 5000) Sleep(50);
     EXPECT_FALSE(IsWindow(box));

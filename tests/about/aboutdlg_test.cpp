@@ -352,11 +352,7 @@ TEST(AboutBoxResult, EscapeEndsWithTwo) {
     INT_PTR result = RunBoxDirectly("http://a.example/", [](HWND box) {
         SetForegroundWindow(box);
         Pump(30);
-        INPUT keys[2] = {};
-        keys[0].type = keys[1].type = INPUT_KEYBOARD;
-        keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
-        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        SendInput(2, keys, sizeof(INPUT));
+        testsupport::PressKey(VK_ESCAPE);
     });
     EXPECT_TRUE(g_ran);
     EXPECT_EQ(2, result);

@@ -221,6 +221,14 @@ HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutM
     }
 }
 
+void PressKey(WORD virtualKey) {
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = virtualKey;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
+
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
 }  // namespace testsupport

@@ -46,6 +46,10 @@ bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info,
 HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs);
 std::vector<HWND> ProcessWindows(DWORD processId, const char* className);
 
+// Presses and releases one key through the real input queue (SendInput), so
+// that it reaches whichever window has the focus.
+void PressKey(WORD virtualKey);
+
 // "\"" + text + "\"".
 std::string Quote(const std::string& text);
 
