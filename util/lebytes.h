@@ -5,11 +5,12 @@
 
 #include <stdint.h>
 
-inline uint16_t ReadLE16(const unsigned char* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
+inline uint16_t ReadLE16(const unsigned char* p) {
+    return (uint16_t)(p[0] | (p[1] << 8));
+}
 
 inline uint32_t ReadLE32(const unsigned char* p) {
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) |
-           ((uint32_t)p[3] << 24);
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
 }
 
 inline void WriteLE16(unsigned char* p, uint16_t value) {
