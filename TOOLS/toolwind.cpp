@@ -5,7 +5,7 @@
 
 #include <shellapi.h>
 
-#include "../app/trace.h"
+#include "../util/trace.h"
 
 // The source path as the build of record writes it into its traces; __FILE__
 // would give whatever path this build happened to use.

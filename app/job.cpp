@@ -14,7 +14,7 @@
 #include "../util/mbstring.h"
 #include "../util/pathpart.h"
 #include "progress.h"
-#include "worker.h"
+#include "../util/worker.h"
 
 struct KindSwitch {
     KindMask bit;

@@ -10,7 +10,7 @@
 #include "cmdline.h"
 #include "instance.h"
 #include "job.h"
-#include "trace.h"
+#include "../util/trace.h"
 
 // Association mode: at most one dialog at a time; a second start ends quietly.
 static int RunAssociationMode() {

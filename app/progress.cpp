@@ -9,7 +9,7 @@
 #include "../TOOLS/dlgtmpl.h"
 #include "../TOOLS/toolwind.h"
 #include "../util/bounded.h"
-#include "worker.h"
+#include "../util/worker.h"
 
 static const char PROP_THREAD[] = "PROP_THREAD";
 static const char PROP_TRAYICON[] = "PROP_TRAYICON";

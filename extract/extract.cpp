@@ -6,8 +6,7 @@
 #include <objbase.h>
 #include <stdlib.h>
 
-#include "../app/job.h"
-#include "../app/worker.h"
+#include "../util/worker.h"
 #include "assemble.h"
 #include "output.h"
 #include "riff.h"
@@ -72,7 +71,7 @@ static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMas
         ExtractResourcesOfType(path, kind.extension, kind.assembler, kind.resourceType);
     }
     if (IsWorkerThreadCancelled(thread)) return;
-    if ((kindMask & KIND_RIFF_ALL) != KIND_RIFF_ALL) ScanRiffStreams(path, kindMask);
+    if ((kindMask & RiffKindBits()) != RiffKindBits()) ScanRiffStreams(path, kindMask);
 }
 
 unsigned ExtractionWorker(WorkerThread* thread, void* argument) {

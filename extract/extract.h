@@ -5,6 +5,25 @@
 
 struct WorkerThread;
 
+// Kinds that the command line switched off: one bit a resource kind and one a
+// RIFF form.
+typedef unsigned int KindMask;
+enum {
+    KIND_ICON = 0x01,
+    KIND_CURSOR = 0x02,
+    KIND_BITMAP = 0x04,
+    KIND_AVI = 0x08,
+    KIND_WAVE = 0x10,
+    KIND_ANICURSOR = 0x20,
+};
+
+// What ExtractionWorker is handed; the caller owns it until the worker ends.
+struct ExtractionJob {
+    KindMask kindMask;
+    int fileCount;
+    char** paths;  // fileCount + 1 entries, the last null; each its own heap copy
+};
+
 // Shape of the three assemblers: with a null buffer only measures. Returns the
 // byte count of the whole file image, 0 when the resource yields no file.
 typedef size_t (*FileAssembler)(void* buffer, size_t bufferSize, HMODULE module, LPCSTR name,
@@ -12,7 +31,7 @@ typedef size_t (*FileAssembler)(void* buffer, size_t bufferSize, HMODULE module,
 
 // One kind of resource that the worker extracts, in extraction order.
 struct ResourceKind {
-    unsigned int kindBit;  // its bit in the KindMask
+    KindMask kindBit;      // its bit in the KindMask
     WORD resourceType;     // integer resource type to enumerate
     const char* extension; // output extension with its dot
     FileAssembler assembler;

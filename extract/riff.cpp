@@ -239,6 +239,12 @@ long FileSizeByName(const char* path) {
     return (long)(DWORD)(size & 0xFFFFFFFF);
 }
 
+KindMask RiffKindBits() {
+    KindMask bits = 0;
+    for (const RiffForm& form : kRiffForms) bits |= form.kindBit;
+    return bits;
+}
+
 int LookupRiffForm(const char* formType) {
     int row = RowOfForm((const unsigned char*)formType);
     return row < 0 ? -1 : kRiffForms[row].formId;

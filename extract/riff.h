@@ -3,7 +3,10 @@
 
 #include <stddef.h>
 
-#include "../app/job.h"
+#include "extract.h"
+
+// The bits of every RIFF form that the scanner knows.
+KindMask RiffKindBits();
 
 // False when the file cannot be opened for reading.
 bool ScanRiffStreams(const char* sourcePath, KindMask kindMask);

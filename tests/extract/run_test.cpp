@@ -9,7 +9,7 @@
 #include <string.h>
 
 #include "../../app/job.h"
-#include "../../app/worker.h"
+#include "../../util/worker.h"
 #include "../../extract/extract.h"
 #include "../support/testsupport.h"
 #include "resbuilder.h"
