@@ -10,6 +10,7 @@
 
 #include "../TOOLS/toolwind.h"
 #include "../util/bounded.h"
+#include "../util/pathpart.h"
 #include "linklabel.h"
 
 // The one About box of the process, null while none is open. Only the thread
@@ -47,8 +48,7 @@ void* BuildAboutTemplate() { return BuildDialogTemplate(&kAboutDialog, kAboutIte
 
 void* LoadModuleVersionInfo(HMODULE module, DWORD* translation) {
     char path[PATH_CAPACITY];
-    DWORD length = GetModuleFileNameA(module, path, sizeof(path));
-    if (length == 0 || length >= sizeof(path)) return nullptr;
+    if (GetModulePath(module, path, sizeof(path)) == 0) return nullptr;
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeA(path, &ignored);
     if (size == 0) return nullptr;

@@ -7,6 +7,7 @@
 
 #include "../util/bounded.h"
 #include "../util/mbstring.h"
+#include "../util/pathpart.h"
 
 const FileTypeRow FileTypeTable[FILE_TYPE_COUNT] = {
     {1000, 1, ".exe"},
@@ -193,9 +194,8 @@ void BuildVerbKeyText(const char* extension, char* keyText) {
 
 size_t BuildDefaultCommandLine(char* buffer) {
     char path[PATH_CAPACITY];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
-    // A path longer than the buffer comes back cut and, on older systems, unterminated.
-    path[n < sizeof(path) ? n : sizeof(path) - 1] = '\0';
+    // A path too long for the buffer gives "" rather than the path of another file.
+    GetModulePath(nullptr, path, sizeof(path));
     buffer[0] = '\0';
     const char* pieces[] = {"\"", path, "\"", " ", "\"", "%1", "\""};
     size_t length = 0;

@@ -6,6 +6,8 @@
 
 #include <string.h>
 
+#include "../util/lebytes.h"
+
 namespace {
 
 const size_t GROUP_HEADER_SIZE = 6;
@@ -14,19 +16,6 @@ const size_t DIRECTORY_ENTRY_SIZE = 16;
 const size_t HOTSPOT_SIZE = 4;
 const size_t FILE_HEADER_SIZE = 14;
 const size_t INFO_HEADER_SIZE = 40;
-
-WORD ReadWord(const BYTE* p) { return (WORD)(p[0] | (p[1] << 8)); }
-DWORD ReadDword(const BYTE* p) {
-    return (DWORD)p[0] | ((DWORD)p[1] << 8) | ((DWORD)p[2] << 16) | ((DWORD)p[3] << 24);
-}
-void WriteWord(BYTE* p, WORD value) {
-    p[0] = (BYTE)value;
-    p[1] = (BYTE)(value >> 8);
-}
-void WriteDword(BYTE* p, DWORD value) {
-    WriteWord(p, (WORD)value);
-    WriteWord(p + 2, (WORD)(value >> 16));
-}
 
 // A group resource with the count of entries it really holds: a count that
 // claims more entries than the resource's bytes is cut to what is there.
@@ -40,7 +29,7 @@ bool LockGroup(HMODULE module, LPCSTR name, LPCSTR type, GroupResource* group) {
     group->bytes = (const BYTE*)LockResourceData(module, name, type, &size);
     if (group->bytes == nullptr || size < GROUP_HEADER_SIZE) return false;
     unsigned held = (unsigned)((size - GROUP_HEADER_SIZE) / GROUP_ENTRY_SIZE);
-    group->count = ReadWord(group->bytes + 4);
+    group->count = ReadLE16(group->bytes + 4);
     if (group->count > held) group->count = held;
     return true;
 }
@@ -49,7 +38,7 @@ bool LockGroup(HMODULE module, LPCSTR name, LPCSTR type, GroupResource* group) {
 // that the directory and its count always agree.
 void WriteFileHeader(BYTE* out, const GroupResource& group) {
     memcpy(out, group.bytes, 4);
-    WriteWord(out + 4, (WORD)group.count);
+    WriteLE16(out + 4, (WORD)group.count);
 }
 
 const BYTE* GroupEntry(const GroupResource& group, unsigned i) {
@@ -72,7 +61,7 @@ ImageResource LockImage(HMODULE module, WORD id, LPCSTR type) {
 // Icon image: the declared byte count, cut to the image resource's real size
 // when the resource is there; a missing image keeps its declared size (zeros).
 DWORD IconImageSize(const BYTE* entry, const ImageResource& image) {
-    DWORD declared = ReadDword(entry + 8);
+    DWORD declared = ReadLE32(entry + 8);
     if (image.bytes != nullptr && image.size < declared) return image.size;
     return declared;
 }
@@ -80,8 +69,8 @@ DWORD IconImageSize(const BYTE* entry, const ImageResource& image) {
 void WriteIconEntry(BYTE* out, BYTE* dir, const BYTE* entry, const ImageResource& image,
                     DWORD imageSize, DWORD offset) {
     memcpy(dir, entry, 8);  // width, height, colours, reserved, planes, bits
-    WriteDword(dir + 8, imageSize);
-    WriteDword(dir + 12, offset);
+    WriteLE32(dir + 8, imageSize);
+    WriteLE32(dir + 12, offset);
     if (image.bytes != nullptr)
         memcpy(out + offset, image.bytes, imageSize);
     else
@@ -91,7 +80,7 @@ void WriteIconEntry(BYTE* out, BYTE* dir, const BYTE* entry, const ImageResource
 // Cursor image: the declared byte count less the hotspot, never below zero,
 // and cut to what the image resource holds after its hotspot.
 DWORD CursorImageSize(const BYTE* entry, const ImageResource& image) {
-    DWORD declared = ReadDword(entry + 8);
+    DWORD declared = ReadLE32(entry + 8);
     DWORD size = declared >= HOTSPOT_SIZE ? declared - HOTSPOT_SIZE : 0;
     if (image.bytes != nullptr && image.size - HOTSPOT_SIZE < size) size = image.size - HOTSPOT_SIZE;
     return size;
@@ -112,16 +101,16 @@ void WriteCursorEntry(BYTE* out, BYTE* dir, const BYTE* entry, const ImageResour
         memset(out + offset, 0, imageSize);
         return;
     }
-    WORD width = ReadWord(entry);
-    WORD height = ReadWord(entry + 2);
+    WORD width = ReadLE16(entry);
+    WORD height = ReadLE16(entry + 2);
     dir[0] = (BYTE)width;
     dir[1] = CursorHeightByte(width, height, imageSize);
     dir[2] = 0;
     dir[3] = 0;
-    WriteWord(dir + 4, ReadWord(image.bytes));
-    WriteWord(dir + 6, ReadWord(image.bytes + 2));
-    WriteDword(dir + 8, imageSize);
-    WriteDword(dir + 12, offset);
+    WriteLE16(dir + 4, ReadLE16(image.bytes));
+    WriteLE16(dir + 6, ReadLE16(image.bytes + 2));
+    WriteLE32(dir + 8, imageSize);
+    WriteLE32(dir + 12, offset);
     memcpy(out + offset, image.bytes + HOTSPOT_SIZE, imageSize);
 }
 
@@ -137,7 +126,7 @@ size_t AssembleGroupFile(BYTE* out, HMODULE module, LPCSTR name, LPCSTR type, Gr
     if (out != nullptr) WriteFileHeader(out, group);
     for (unsigned i = 0; i < group.count; i++) {
         const BYTE* entry = GroupEntry(group, i);
-        ImageResource image = LockImage(module, ReadWord(entry + 12), imageType);
+        ImageResource image = LockImage(module, ReadLE16(entry + 12), imageType);
         // A cursor image without its hotspot is no image.
         if (kind == GROUP_CURSOR && image.size < HOTSPOT_SIZE) image.bytes = nullptr;
         DWORD size = kind == GROUP_ICON ? IconImageSize(entry, image) : CursorImageSize(entry, image);
@@ -192,13 +181,13 @@ struct BitmapLayout {
 
 bool MeasureBitmap(const BYTE* dib, DWORD size, BitmapLayout* layout) {
     if (size < INFO_HEADER_SIZE) return false;
-    DWORD headerSize = ReadDword(dib);
-    LONG width = (LONG)ReadDword(dib + 4);
-    LONG height = (LONG)ReadDword(dib + 8);
-    WORD planes = ReadWord(dib + 12);
-    WORD bitCount = ReadWord(dib + 14);
-    DWORD compression = ReadDword(dib + 16);
-    DWORD coloursUsed = ReadDword(dib + 32);
+    DWORD headerSize = ReadLE32(dib);
+    LONG width = (LONG)ReadLE32(dib + 4);
+    LONG height = (LONG)ReadLE32(dib + 8);
+    WORD planes = ReadLE16(dib + 12);
+    WORD bitCount = ReadLE16(dib + 14);
+    DWORD compression = ReadLE32(dib + 16);
+    DWORD coloursUsed = ReadLE32(dib + 32);
     // Longer headers (the V4 and V5 ones) keep the same first 40 bytes; shorter
     // ones lay their fields out differently.
     if (headerSize < INFO_HEADER_SIZE || headerSize > size) return false;
@@ -237,10 +226,10 @@ size_t AssembleBitmapFile(void* buffer, size_t bufferSize, HMODULE module, LPCST
     if (!MeasureBitmap(dib, size, &layout)) return 0;
     if (buffer != nullptr) {
         BYTE* out = (BYTE*)buffer;
-        WriteWord(out, 0x4D42);  // "BM"
-        WriteDword(out + 2, (DWORD)layout.total);
-        WriteDword(out + 6, 0);
-        WriteDword(out + 10, (DWORD)(FILE_HEADER_SIZE + layout.headerAndTable));
+        WriteLE16(out, 0x4D42);  // "BM"
+        WriteLE32(out + 2, (DWORD)layout.total);
+        WriteLE32(out + 6, 0);
+        WriteLE32(out + 10, (DWORD)(FILE_HEADER_SIZE + layout.headerAndTable));
         memcpy(out + FILE_HEADER_SIZE, dib, (size_t)layout.total - FILE_HEADER_SIZE);
     }
     return (size_t)layout.total;

@@ -6,6 +6,7 @@
 #include <objbase.h>
 #include <stdlib.h>
 
+#include "../util/pathpart.h"
 #include "../util/worker.h"
 #include "assemble.h"
 #include "output.h"
@@ -17,11 +18,6 @@ static const ResourceKind RESOURCE_KINDS[] = {
     {KIND_CURSOR, 12, ".cur", AssembleCursorFile}, // RT_GROUP_CURSOR
     {KIND_BITMAP, 2, ".bmp", AssembleBitmapFile},  // RT_BITMAP
 };
-
-bool IsExistingFile(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 const void* LockResourceData(HMODULE module, LPCSTR name, LPCSTR type, DWORD* size) {
     if (size != nullptr) *size = 0;

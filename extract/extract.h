@@ -49,7 +49,6 @@ struct ResourceEnumContext {
 // Thread routine; argument is the ExtractionJob. Always returns 0.
 unsigned ExtractionWorker(WorkerThread* thread, void* argument);
 
-bool IsExistingFile(const char* path);
 bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
                             WORD resourceType);
 // The EnumResourceNamesA callback; context is a ResourceEnumContext. Always TRUE.

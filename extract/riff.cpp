@@ -10,21 +10,23 @@
 #include <string.h>
 
 #include "../util/bounded.h"
+#include "../util/lebytes.h"
 #include "output.h"
 
 namespace {
 
+// The forms that are written, matched case-sensitively. A new form is one row
+// here and its switch in the command line's table.
 struct RiffForm {
     char formType[4];
-    int formId;
     const char* extension;
     KindMask kindBit;
 };
 
 const RiffForm kRiffForms[] = {
-    {{'A', 'V', 'I', ' '}, 1, ".avi", KIND_AVI},
-    {{'W', 'A', 'V', 'E'}, 2, ".wav", KIND_WAVE},
-    {{'A', 'C', 'O', 'N'}, 3, ".ani", KIND_ANICURSOR},
+    {{'A', 'V', 'I', ' '}, ".avi", KIND_AVI},
+    {{'W', 'A', 'V', 'E'}, ".wav", KIND_WAVE},
+    {{'A', 'C', 'O', 'N'}, ".ani", KIND_ANICURSOR},
 };
 const int kRiffFormCount = sizeof(kRiffForms) / sizeof(kRiffForms[0]);
 
@@ -51,11 +53,6 @@ int RowOfForm(const unsigned char* formType) {
         if (memcmp(kRiffForms[row].formType, formType, 4) == 0) return row;
     }
     return -1;
-}
-
-DWORD ReadLittleEndian32(const unsigned char* bytes) {
-    return (DWORD)bytes[0] | ((DWORD)bytes[1] << 8) | ((DWORD)bytes[2] << 16) |
-           ((DWORD)bytes[3] << 24);
 }
 
 size_t ReadAt(FILE* file, LONGLONG offset, void* dest, size_t count) {
@@ -121,7 +118,7 @@ bool HandleCandidate(RiffScan* scan, LONGLONG offsetAfterSignature, const unsign
         if (ReadAt(scan->file, offsetAfterSignature, header, kHeaderSize) != kHeaderSize)
             return moved;
     }
-    DWORD sizeField = ReadLittleEndian32(header);
+    DWORD sizeField = ReadLE32(header);
     DWORD rounded = (sizeField + 3) & ~(DWORD)3;
     // Zero, or negative as a signed 32-bit count: size fields from 0x7FFFFFFD.
     if (rounded == 0 || rounded > 0x7FFFFFFF) return moved;
@@ -213,8 +210,8 @@ void SearchSignatures(RiffScan* scan, unsigned char* buffer, size_t blockSize) {
     }
 }
 
-}  // namespace
-
+// The file's size with all 64 bits, or -1, so that files of 2 GiB and more are
+// scanned to their end.
 LONGLONG FileSize64ByName(const char* path) {
     // Share mode 0 fails while any other handle to the file is open (a running
     // program); the directory entry still knows the size then.
@@ -233,21 +230,12 @@ LONGLONG FileSize64ByName(const char* path) {
     return (LONGLONG)(((ULONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow);
 }
 
-long FileSizeByName(const char* path) {
-    LONGLONG size = FileSize64ByName(path);
-    if (size < 0) return -1;
-    return (long)(DWORD)(size & 0xFFFFFFFF);
-}
+}  // namespace
 
 KindMask RiffKindBits() {
     KindMask bits = 0;
     for (const RiffForm& form : kRiffForms) bits |= form.kindBit;
     return bits;
-}
-
-int LookupRiffForm(const char* formType) {
-    int row = RowOfForm((const unsigned char*)formType);
-    return row < 0 ? -1 : kRiffForms[row].formId;
 }
 
 bool ScanRiffStreamsWith(const char* sourcePath, KindMask kindMask,

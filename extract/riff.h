@@ -10,13 +10,6 @@ KindMask RiffKindBits();
 
 // False when the file cannot be opened for reading.
 bool ScanRiffStreams(const char* sourcePath, KindMask kindMask);
-// The file's size (low 32 bits), or -1; works on files held open unshared.
-long FileSizeByName(const char* path);
-// The same with all 64 bits, or -1; the scanner itself works with this one so
-// that files of 2 GiB and more are scanned to their end.
-LONGLONG FileSize64ByName(const char* path);
-// Form id of the four bytes (case-sensitive), or -1.
-int LookupRiffForm(const char* formType);
 
 // Read sizes of the scan: the signature search reads blocks of blockSize bytes,
 // a stream is copied to its output in pieces of copyChunkSize bytes. When

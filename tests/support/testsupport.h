@@ -21,6 +21,8 @@ bool RemoveTree(const std::string& path);
 bool ReadFileBytes(const std::string& path, std::vector<unsigned char>* bytes);
 bool WriteFileBytes(const std::string& path, const void* data, size_t size);
 bool FileExists(const std::string& path);
+// The file's size from its directory entry, all 64 bits, or -1.
+LONGLONG FileSize(const std::string& path);
 // Names (not paths) of the files in a folder, sorted; empty when it is missing.
 std::vector<std::string> ListFolder(const std::string& folder);
 
