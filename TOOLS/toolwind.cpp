@@ -243,6 +243,11 @@ HICON GetModuleIcon(HMODULE module, bool smallIcon) {
     return GetFileIcon(path, smallIcon);
 }
 
+BOOL SetDialogResult(HWND dialog, LRESULT result) {
+    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
 HICON SetWindowIcon(HWND window, WPARAM which, HICON icon) {
     return (HICON)SendMessageA(window, WM_SETICON, which, (LPARAM)icon);
 }
