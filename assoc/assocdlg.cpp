@@ -30,19 +30,14 @@ enum GroupColumn {
 };
 
 struct ControlGroup {
-    int typeId;
-    DWORD typeBit;
     int controls[GROUP_CONTROL_COUNT];
 };
 
+// Indexed like the settings blocks: typeId - FILE_TYPE_ID_BASE of FileTypeTable.
 static const ControlGroup ControlGroupTable[FILE_TYPE_COUNT] = {
-    {1000,
-     1,
-     {IDC_EXE_CHECK, IDC_EXE_DETAILS, IDC_EXE_KEY, IDC_EXE_KEY_LABEL, IDC_EXE_MENU,
+    {{IDC_EXE_CHECK, IDC_EXE_DETAILS, IDC_EXE_KEY, IDC_EXE_KEY_LABEL, IDC_EXE_MENU,
       IDC_EXE_MENU_LABEL, IDC_EXE_COMMAND, IDC_EXE_COMMAND_LABEL, IDC_EXE_GROUP}},
-    {1001,
-     2,
-     {IDC_DLL_CHECK, IDC_DLL_DETAILS, IDC_DLL_KEY, IDC_DLL_KEY_LABEL, IDC_DLL_MENU,
+    {{IDC_DLL_CHECK, IDC_DLL_DETAILS, IDC_DLL_KEY, IDC_DLL_KEY_LABEL, IDC_DLL_MENU,
       IDC_DLL_MENU_LABEL, IDC_DLL_COMMAND, IDC_DLL_COMMAND_LABEL, IDC_DLL_GROUP}},
 };
 
@@ -149,15 +144,16 @@ static void ShowGroupDetails(HWND dialog, int typeId, bool show) {
 
 static void WriteDialogSettings(HWND dialog, const AssociationSettings* settings) {
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
-        const ControlGroup* group = &ControlGroupTable[i];
-        const FileTypeSettings* block = &settings->types[group->typeId - FILE_TYPE_ID_BASE];
+        const FileTypeRow* type = &FileTypeTable[i];
+        const ControlGroup* group = GroupOfType(type->typeId);
+        const FileTypeSettings* block = &settings->types[type->typeId - FILE_TYPE_ID_BASE];
         int checkBox = group->controls[COLUMN_CHECK_BOX];
         if (IsValidDlgItem(dialog, checkBox)) {
-            bool checked = (settings->enabledMask & group->typeBit) != 0;
-            EnableGroupFields(dialog, group->typeId, checked);
+            bool checked = (settings->enabledMask & type->typeBit) != 0;
+            EnableGroupFields(dialog, type->typeId, checked);
             CheckDlgButton(dialog, checkBox, checked ? BST_CHECKED : BST_UNCHECKED);
         } else {
-            EnableGroupFields(dialog, group->typeId, false);
+            EnableGroupFields(dialog, type->typeId, false);
         }
         SetItemTextIfExists(dialog, group->controls[COLUMN_KEY_EDIT], block->keyText);
         SetItemTextIfExists(dialog, group->controls[COLUMN_MENU_EDIT], block->menuText);
@@ -170,12 +166,13 @@ static void ReadDialogSettings(HWND dialog, const AssociationSettings* loadedSet
                                AssociationSettings* settings) {
     settings->enabledMask = 0;
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
-        const ControlGroup* group = &ControlGroupTable[i];
+        const FileTypeRow* type = &FileTypeTable[i];
+        const ControlGroup* group = GroupOfType(type->typeId);
         int checkBox = group->controls[COLUMN_CHECK_BOX];
         if (IsValidDlgItem(dialog, checkBox) && IsDlgButtonChecked(dialog, checkBox) == BST_CHECKED)
-            settings->enabledMask |= group->typeBit;
-        FileTypeSettings* block = BlockOfType(settings, group->typeId);
-        const FileTypeSettings* loaded = &loadedSettings->types[group->typeId - FILE_TYPE_ID_BASE];
+            settings->enabledMask |= type->typeBit;
+        FileTypeSettings* block = BlockOfType(settings, type->typeId);
+        const FileTypeSettings* loaded = &loadedSettings->types[type->typeId - FILE_TYPE_ID_BASE];
         CopyBounded(block->menuText, MENU_TEXT_CAPACITY, loaded->menuText);
         CopyBounded(block->commandLine, COMMAND_LINE_CAPACITY, loaded->commandLine);
         CopyBounded(block->keyText, KEY_TEXT_CAPACITY, loaded->keyText);
@@ -255,7 +252,7 @@ static BOOL OnInitDialog(HWND dialog, LPARAM creationParameter) {
     state->detailsMask = 0;
     AddSystemMenuItems(dialog);
     for (int i = 0; i < FILE_TYPE_COUNT; i++)
-        ShowGroupDetails(dialog, ControlGroupTable[i].typeId, false);
+        ShowGroupDetails(dialog, FileTypeTable[i].typeId, false);
     WriteDialogSettings(dialog, &state->loaded);
     return FALSE;
 }
@@ -275,17 +272,17 @@ static void OnOk(HWND dialog) {
 // A check box or a details button of a group; false for any other id.
 static bool OnGroupCommand(HWND dialog, int id) {
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
-        const ControlGroup* group = &ControlGroupTable[i];
+        const FileTypeRow* type = &FileTypeTable[i];
+        const ControlGroup* group = GroupOfType(type->typeId);
         if (id == group->controls[COLUMN_CHECK_BOX]) {
-            EnableGroupFields(dialog, group->typeId,
-                              IsDlgButtonChecked(dialog, id) == BST_CHECKED);
+            EnableGroupFields(dialog, type->typeId, IsDlgButtonChecked(dialog, id) == BST_CHECKED);
             return true;
         }
         if (id == group->controls[COLUMN_DETAILS_BUTTON]) {
             // The mask changes before the resize, whose track limits read it.
             AssociationDialogState* state = StateOf(dialog);
-            state->detailsMask ^= group->typeBit;
-            ShowGroupDetails(dialog, group->typeId, (state->detailsMask & group->typeBit) != 0);
+            state->detailsMask ^= type->typeBit;
+            ShowGroupDetails(dialog, type->typeId, (state->detailsMask & type->typeBit) != 0);
             return true;
         }
     }
