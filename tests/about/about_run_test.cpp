@@ -13,6 +13,9 @@
 #include "pixels.h"
 #include "version.h"
 
+using testsupport::DialogUnitsX;
+using testsupport::WindowRect;
+
 namespace {
 
 const char kCaption[] = "pelnore について";
@@ -24,12 +27,6 @@ std::string Text(HWND window) {
     SendMessageTimeoutA(window, WM_GETTEXT, sizeof(buffer), (LPARAM)buffer, SMTO_ABORTIFHUNG, 5000,
                         nullptr);
     return buffer;
-}
-
-RECT WindowRect(HWND window) {
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
 }
 
 // pelnore.exe in association mode, started in a folder of the test's choice,
@@ -92,21 +89,6 @@ bool OpenAboutBox(const RunningProgram& program, HWND* association, HWND* box) {
     PostMessageA(*association, WM_SYSCOMMAND, IDM_ABOUT, 0);
     *box = program.WaitForAboutBox(10000);
     return *box != nullptr;
-}
-
-// MapDialogRect works only inside the dialog's own process. The horizontal
-// base unit is recovered instead from two controls the box never moves: the
-// icon at 7 units and the version line at 30 (pixels = units * base / 4).
-int DialogUnitsX(HWND dialog, int units) {
-    POINT icon = {WindowRect(GetDlgItem(dialog, IDC_ABOUT_ICON)).left, 0};
-    POINT line = {WindowRect(GetDlgItem(dialog, IDC_ABOUT_VERSION)).left, 0};
-    ScreenToClient(dialog, &icon);
-    ScreenToClient(dialog, &line);
-    for (int base = 1; base < 64; base++)
-        if (MulDiv(7, base, 4) == icon.x && MulDiv(30, base, 4) == line.x)
-            return MulDiv(units, base, 4);
-    ADD_FAILURE() << "no base unit gives the icon at " << icon.x << " and the line at " << line.x;
-    return -1;
 }
 
 }  // namespace

@@ -17,6 +17,9 @@
 #include "../support/testsupport.h"
 #include "pixels.h"
 
+using testsupport::DialogUnitsX;
+using testsupport::WindowRect;
+
 namespace {
 
 const char kSysResLine[] = "システムリソース： 100 ％使用可能";
@@ -45,20 +48,6 @@ std::string Text(HWND window) {
     char buffer[1024] = "";
     GetWindowTextA(window, buffer, sizeof(buffer));
     return buffer;
-}
-
-void Pump(DWORD ms) {
-    DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!IsDialogMessageA(GetActiveWindow(), &msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-            }
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < ms);
 }
 
 BOOL CALLBACK CollectDialog(HWND window, LPARAM lParam) {
@@ -113,18 +102,6 @@ int TextWidth(HWND control) {
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     return size.cx;
-}
-
-RECT WindowRect(HWND window) {
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
-}
-
-int DialogUnitsX(HWND dialog, int units) {
-    RECT r = {0, 0, units, 0};
-    MapDialogRect(dialog, &r);
-    return r.right;
 }
 
 }  // namespace
@@ -263,7 +240,7 @@ TEST(AboutBox, HoverTurnsTheLinkRedAndTheBodyDragsLikeTheCaption) {
         POINT outside = {5, 5};
         ClientToScreen(box, &outside);
         SetCursorPos(outside.x, outside.y);
-        Pump(50);
+        testsupport::PumpMessages(50);
         UpdateWindow(link);
         EXPECT_GT(testsupport::CountWindowColours(link).Of(RGB(0, 0, 255)), 20);
 
@@ -285,13 +262,13 @@ TEST(AboutBox, HoverTurnsTheLinkRedAndTheBodyDragsLikeTheCaption) {
         SetCursorPos(onLink.x, onLink.y);
         EXPECT_EQ(link, WindowFromPoint(onLink));
         SendMessageA(link, WM_MOUSEMOVE, 0, MAKELPARAM(10, 3));
-        Pump(30);
+        testsupport::PumpMessages(30);
         UpdateWindow(link);
         testsupport::ColourCount hot = testsupport::CountWindowColours(link);
         EXPECT_GT(hot.Of(RGB(255, 0, 0)), 20);
         EXPECT_EQ(0, hot.Of(RGB(0, 0, 255)));
         SetCursorPos(outside.x, outside.y);
-        Pump(200);
+        testsupport::PumpMessages(200);
         UpdateWindow(link);
         EXPECT_GT(testsupport::CountWindowColours(link).Of(RGB(0, 0, 255)), 20);
     });
@@ -302,11 +279,11 @@ TEST(AboutBox, ASecondOpenBringsTheFirstForward) {
         HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 600, 600, 50, 50,
                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         SetForegroundWindow(other);
-        Pump(50);
+        testsupport::PumpMessages(50);
         EXPECT_EQ(other, GetForegroundWindow());
         AboutInfo again = {"http://b.example/"};
         ShowAboutDialog(nullptr, &again);
-        Pump(50);
+        testsupport::PumpMessages(50);
         std::vector<HWND> boxes = OpenBoxes();
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ(box, boxes.front());
@@ -351,7 +328,7 @@ INT_PTR RunBoxDirectly(const char* url, std::function<void(HWND)> action) {
 TEST(AboutBoxResult, EscapeEndsWithTwo) {
     INT_PTR result = RunBoxDirectly("http://a.example/", [](HWND box) {
         SetForegroundWindow(box);
-        Pump(30);
+        testsupport::PumpMessages(30);
         testsupport::PressKey(VK_ESCAPE);
     });
     EXPECT_TRUE(g_ran);

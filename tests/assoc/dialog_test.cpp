@@ -12,6 +12,8 @@
 #include "../support/testsupport.h"
 #include "regtools.h"
 
+using testsupport::WindowRect;
+
 namespace {
 
 const char kDefaultMenu[] = "リソースを抜き出す";
@@ -35,12 +37,6 @@ bool Checked(HWND dialog, int id) {
 RECT ItemRect(HWND dialog, int id) {
     RECT r = {};
     GetWindowRect(GetDlgItem(dialog, id), &r);
-    return r;
-}
-
-RECT WindowRect(HWND window) {
-    RECT r = {};
-    GetWindowRect(window, &r);
     return r;
 }
 

@@ -5,22 +5,6 @@
 
 namespace restest {
 
-bool BuildModule(const std::string& path, const std::vector<ResourceSpec>& resources) {
-    std::string stub = testsupport::TestDir() + "\\fixtures\\stub.dll";
-    if (!CopyFileA(stub.c_str(), path.c_str(), FALSE)) return false;
-    HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
-    if (update == nullptr) return false;
-    bool ok = true;
-    for (const ResourceSpec& r : resources) {
-        LPCSTR name = r.name[0] == '#' ? MAKEINTRESOURCEA(atoi(r.name.c_str() + 1)) : r.name.c_str();
-        if (!UpdateResourceA(update, r.type, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
-                             (void*)r.bytes.data(), (DWORD)r.bytes.size()))
-            ok = false;
-    }
-    if (!EndUpdateResourceA(update, !ok)) return false;
-    return ok;
-}
-
 HMODULE LoadDataModule(const std::string& path) {
     return LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 }

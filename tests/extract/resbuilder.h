@@ -1,5 +1,5 @@
-// Test helpers: modules with exact resource bytes (a copy of the stub DLL
-// written with the resource-update calls, then loaded as a data file), the
+// Test helpers: modules with exact resource bytes (BuildModule of the test
+// support, then loaded as a data file), the
 // byte images of icon, cursor and bitmap resources, and checks that a file
 // opens with LoadImageA.
 #pragma once
@@ -8,20 +8,14 @@
 #include <vector>
 
 #include "../../util/compat.h"
+#include "../support/testsupport.h"
 
 namespace restest {
 
-typedef std::vector<unsigned char> Bytes;
+using testsupport::BuildModule;
+using testsupport::Bytes;
+using testsupport::ResourceSpec;
 
-struct ResourceSpec {
-    LPCSTR type;
-    std::string name;  // "#12" for the integer identifier 12
-    Bytes bytes;
-};
-
-// Copies fixtures\stub.dll to path and writes the resources into it; true when
-// every update call succeeded.
-bool BuildModule(const std::string& path, const std::vector<ResourceSpec>& resources);
 // LoadLibraryExA as a data file.
 HMODULE LoadDataModule(const std::string& path);
 

@@ -36,8 +36,7 @@ std::string CopyFixture(const std::string& dir, const std::string& name) {
 }
 
 void RunPelnore(const std::string& arguments) {
-    testsupport::RunResult run =
-        testsupport::RunAndWait(Quote(testsupport::PelnoreExe()) + " " + arguments, RUN_TIMEOUT);
+    testsupport::RunResult run = testsupport::RunPelnore(arguments, RUN_TIMEOUT);
     ASSERT_TRUE(run.started);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(0u, run.exitCode);

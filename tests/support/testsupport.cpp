@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 namespace testsupport {
 
@@ -236,5 +238,52 @@ void PressKey(WORD virtualKey) {
 }
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
+bool BuildModule(const std::string& path, const std::vector<ResourceSpec>& resources) {
+    std::string stub = TestDir() + "\\fixtures\\stub.dll";
+    if (!CopyFileA(stub.c_str(), path.c_str(), FALSE)) return false;
+    HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
+    if (update == nullptr) return false;
+    bool ok = true;
+    for (const ResourceSpec& r : resources) {
+        LPCSTR name =
+            r.name[0] == '#' ? MAKEINTRESOURCEA(atoi(r.name.c_str() + 1)) : r.name.c_str();
+        if (!UpdateResourceA(update, r.type, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                             (void*)r.bytes.data(), (DWORD)r.bytes.size()))
+            ok = false;
+    }
+    if (!EndUpdateResourceA(update, !ok)) return false;
+    return ok;
+}
+
+RunResult RunPelnore(const std::string& arguments, DWORD timeoutMs) {
+    return RunAndWait(Quote(PelnoreExe()) + " " + arguments, timeoutMs);
+}
+
+RECT WindowRect(HWND window) {
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+static bool IsDialogWindow(HWND window) {
+    char name[16] = "";
+    return window != nullptr && GetClassNameA(window, name, sizeof(name)) > 0 &&
+           strcmp(name, "#32770") == 0;
+}
+
+void PumpMessages(DWORD ms) {
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            HWND active = GetActiveWindow();
+            if (IsDialogWindow(active) && IsDialogMessageA(active, &msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < ms);
+}
 
 }  // namespace testsupport

@@ -10,6 +10,8 @@
 
 namespace testsupport {
 
+typedef std::vector<unsigned char> Bytes;
+
 // Folder of the running test program (build\tests), without a trailing backslash.
 std::string TestDir();
 // build\pelnore.exe as a Windows path.
@@ -23,6 +25,16 @@ bool WriteFileBytes(const std::string& path, const void* data, size_t size);
 bool FileExists(const std::string& path);
 // The file's size from its directory entry, all 64 bits, or -1.
 LONGLONG FileSize(const std::string& path);
+// A module with exact resources: build\tests\fixtures\stub.dll, an empty DLL,
+// copied to path and filled with the resource-update calls. A name "#12" is
+// the integer identifier 12. True when every update call succeeded.
+struct ResourceSpec {
+    LPCSTR type;
+    std::string name;
+    Bytes bytes;
+};
+bool BuildModule(const std::string& path, const std::vector<ResourceSpec>& resources);
+
 // Names (not paths) of the files in a folder, sorted; empty when it is missing.
 std::vector<std::string> ListFolder(const std::string& folder);
 
@@ -40,6 +52,9 @@ RunResult RunCapturingDebugOutput(const std::string& commandLine, DWORD timeoutM
 RunResult RunAndWait(const std::string& commandLine, DWORD timeoutMs,
                      WORD showCommand = SW_SHOWNORMAL);
 
+// pelnore.exe with the arguments, waited for up to timeoutMs.
+RunResult RunPelnore(const std::string& arguments, DWORD timeoutMs);
+
 // Starts a program without waiting; the caller closes the handles.
 bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info,
                   WORD showCommand = SW_SHOWNORMAL);
@@ -47,6 +62,12 @@ bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info,
 // waiting up to timeoutMs for it to appear.
 HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs);
 std::vector<HWND> ProcessWindows(DWORD processId, const char* className);
+
+// The window's rectangle in screen coordinates (empty when it is gone).
+RECT WindowRect(HWND window);
+// Dispatches the thread's messages for ms milliseconds; keyboard messages go
+// through IsDialogMessageA when the active window is a dialog.
+void PumpMessages(DWORD ms);
 
 // Presses and releases one key through the real input queue (SendInput), so
 // that it reaches whichever window has the focus.
