@@ -119,14 +119,7 @@ TEST(AboutRun, WithTheResourceLibraryBesideIt) {
         EXPECT_GT(line.right - line.left, DialogUnitsX(box, 1)) << "line " << id << " grew";
         if (line.right > widest) widest = line.right;
     }
-    RECT client = {};
-    GetClientRect(box, &client);
-    POINT clientRight = {client.right, 0};
-    ClientToScreen(box, &clientRight);
-    EXPECT_EQ(DialogUnitsX(box, 38) - DialogUnitsX(box, 31), clientRight.x - widest);
-    RECT dialog = WindowRect(box), button = WindowRect(GetDlgItem(box, IDOK));
-    EXPECT_EQ(((dialog.right - dialog.left) - (button.right - button.left)) / 2,
-              button.left - dialog.left);
+    testsupport::ExpectAboutBoxAroundLines(box, widest);
 
     // A second command brings this box forward and opens no other.
     HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 700, 700, 40, 40,

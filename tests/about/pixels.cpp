@@ -25,6 +25,17 @@ int DialogUnitsX(HWND dialog, int units) {
     return -1;
 }
 
+void ExpectAboutBoxAroundLines(HWND box, LONG widestRight) {
+    RECT client = {};
+    GetClientRect(box, &client);
+    POINT clientRight = {client.right, 0};
+    ClientToScreen(box, &clientRight);
+    EXPECT_EQ(DialogUnitsX(box, 38) - DialogUnitsX(box, 31), clientRight.x - widestRight);
+    RECT dialog = WindowRect(box), button = WindowRect(GetDlgItem(box, IDOK));
+    EXPECT_EQ(((dialog.right - dialog.left) - (button.right - button.left)) / 2,
+              button.left - dialog.left);
+}
+
 // Pixels of a width x height area at (x, y) of a window's device context (the
 // screen's for a null window), row by row from the top; false when unreadable.
 static bool CaptureArea(HWND window, int x, int y, int width, int height,

@@ -28,6 +28,10 @@ struct ColourCount {
 // process; -1 (and a test failure) when the box's layout gives no base unit.
 int DialogUnitsX(HWND dialog, int units);
 
+// The box ends the dialog's right margin (7 units) beyond its widest line,
+// whose right edge on screen is widestRight, and its OK button is centred.
+void ExpectAboutBoxAroundLines(HWND box, LONG widestRight);
+
 // Every pixel of the window's client area, by colour.
 ColourCount CountWindowColours(HWND window);
 // Every pixel of a rectangle of the screen, by colour (windows of any process).
