@@ -205,7 +205,7 @@ size_t BuildDefaultCommandLine(char* buffer) {
 
 // ---------------------------------------------------------------- settings steps
 
-bool LoadAssociationSettingsFor(const FileTypeRow* table, AssociationSettings* settings) {
+void LoadAssociationSettingsFor(const FileTypeRow* table, AssociationSettings* settings) {
     settings->enabledMask = 0;
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
         FileTypeSettings* block = &settings->types[table[i].typeId - FILE_TYPE_ID_BASE];
@@ -217,7 +217,6 @@ bool LoadAssociationSettingsFor(const FileTypeRow* table, AssociationSettings* s
             BuildDefaultCommandLine(block->commandLine);
         }
     }
-    return true;
 }
 
 DWORD DiffAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
@@ -235,7 +234,7 @@ DWORD DiffAssociationSettingsFor(const FileTypeRow* table, const AssociationSett
     return changed;
 }
 
-bool ApplyAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
+void ApplyAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
                                  DWORD changed) {
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
         DWORD bit = table[i].typeBit;
@@ -246,11 +245,10 @@ bool ApplyAssociationSettingsFor(const FileTypeRow* table, const AssociationSett
         else
             UnregisterVerb(table[i].extension);
     }
-    return true;
 }
 
-bool LoadAssociationSettings(AssociationSettings* settings) {
-    return LoadAssociationSettingsFor(FileTypeTable, settings);
+void LoadAssociationSettings(AssociationSettings* settings) {
+    LoadAssociationSettingsFor(FileTypeTable, settings);
 }
 
 DWORD DiffAssociationSettings(const AssociationSettings* edited,
@@ -258,6 +256,6 @@ DWORD DiffAssociationSettings(const AssociationSettings* edited,
     return DiffAssociationSettingsFor(FileTypeTable, edited, loaded);
 }
 
-bool ApplyAssociationSettings(const AssociationSettings* edited, DWORD changed) {
-    return ApplyAssociationSettingsFor(FileTypeTable, edited, changed);
+void ApplyAssociationSettings(const AssociationSettings* edited, DWORD changed) {
+    ApplyAssociationSettingsFor(FileTypeTable, edited, changed);
 }

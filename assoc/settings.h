@@ -74,15 +74,15 @@ void BuildVerbKeyText(const char* extension, char* keyText /* KEY_TEXT_CAPACITY 
 size_t BuildDefaultCommandLine(char* buffer /* COMMAND_LINE_CAPACITY */);
 
 // The three steps of the association dialog.
-bool LoadAssociationSettings(AssociationSettings* settings);
+void LoadAssociationSettings(AssociationSettings* settings);
 DWORD DiffAssociationSettings(const AssociationSettings* edited,
                               const AssociationSettings* loaded);
-bool ApplyAssociationSettings(const AssociationSettings* edited, DWORD changed);
+void ApplyAssociationSettings(const AssociationSettings* edited, DWORD changed);
 
 // The same steps over a file-type table of the caller's choosing, so that the
 // behaviour can be proved on extensions nobody else uses.
-bool LoadAssociationSettingsFor(const FileTypeRow* table, AssociationSettings* settings);
+void LoadAssociationSettingsFor(const FileTypeRow* table, AssociationSettings* settings);
 DWORD DiffAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
                                  const AssociationSettings* loaded);
-bool ApplyAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
+void ApplyAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
                                  DWORD changed);

@@ -36,10 +36,9 @@ char* StripExtension(char* text) {
     return dot + 1;
 }
 
-bool CopyFolderPart(char* dest, const char* path) {
+void CopyFolderPart(char* dest, const char* path) {
     CopyBounded(dest, PATH_CAPACITY, path);
     CutAtLastSeparator(dest);
-    return true;
 }
 
 char* CopyBaseName(char* dest, const char* path) {

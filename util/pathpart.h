@@ -19,7 +19,7 @@ const char* ExtensionPart(const char* path);
 // without a dot the text is unchanged and the result is its end.
 char* StripExtension(char* text);
 // Path copied into dest (522 bytes) and cut at its last separator.
-bool CopyFolderPart(char* dest, const char* path);
+void CopyFolderPart(char* dest, const char* path);
 // File name of path copied into dest (522 bytes) without its extension.
 char* CopyBaseName(char* dest, const char* path);
 // base joined with relative into dest (522 bytes), resolving "." and ".."
