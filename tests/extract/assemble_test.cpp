@@ -11,20 +11,6 @@ using namespace restest;
 
 namespace {
 
-Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
-Bytes Hotspot(unsigned x, unsigned y, const Bytes& image) {
-    Bytes b;
-    PutWord(&b, x);
-    PutWord(&b, y);
-    b.insert(b.end(), image.begin(), image.end());
-    return b;
-}
-
 class AssembleTest : public ::testing::Test {
 protected:
     void TearDown() override {
