@@ -121,26 +121,19 @@ TEST_F(AssembleTest, IconGroupEdgeCases) {
     EXPECT_EQ(38u + 296, GetDword(cut, 22 + 12));
     ExpectLoads(cut, "cutcount.ico", IMAGE_ICON, 16, 16);
 
-    Bytes longer = Assemble(AssembleIconFile, MAKEINTRESOURCEA(3), RT_GROUP_ICON);
-    ASSERT_EQ(22u + 296, longer.size());
-    EXPECT_EQ(296u, GetDword(longer, 6 + 8));
-    EXPECT_EQ(img, Bytes(longer.begin() + 22, longer.end()));
-    ExpectLoads(longer, "declaredlonger.ico", IMAGE_ICON, 16, 16);
-
-    // The missing image is left out and the count says so.
-    Bytes missing = Assemble(AssembleIconFile, MAKEINTRESOURCEA(4), RT_GROUP_ICON);
-    ASSERT_EQ(22u + 296, missing.size());
-    EXPECT_EQ(GroupHeader(1, 1), Bytes(missing.begin(), missing.begin() + 6));
-    EXPECT_EQ(16u, missing[6]);
-    EXPECT_EQ(296u, GetDword(missing, 6 + 8));
-    EXPECT_EQ(22u, GetDword(missing, 6 + 12));
-    EXPECT_EQ(img, Bytes(missing.begin() + 22, missing.end()));
-    ExpectLoads(missing, "missing.ico", IMAGE_ICON, 16, 16);
-
-    Bytes flipped = Assemble(AssembleIconFile, MAKEINTRESOURCEA(6), RT_GROUP_ICON);
-    ASSERT_EQ(22u + 296, flipped.size());
-    EXPECT_EQ(GroupHeader(1, 1), Bytes(flipped.begin(), flipped.begin() + 6));
-    ExpectLoads(flipped, "flipped.ico", IMAGE_ICON, 16, 16);
+    // A declared size beyond the image is cut to it; a missing image is left
+    // out and the count says so; a flipped header is written as an icon's.
+    Bytes single = Join({GroupHeader(1, 1), Bytes{16, 16, 16, 0, 1, 0, 4, 0}});
+    PutDword(&single, 296);
+    PutDword(&single, 22);
+    single = Join({single, img});
+    const char* names[] = {"declaredlonger.ico", "missing.ico", "flipped.ico"};
+    const int ids[] = {3, 4, 6};
+    for (int i = 0; i < 3; i++) {
+        Bytes file = Assemble(AssembleIconFile, MAKEINTRESOURCEA(ids[i]), RT_GROUP_ICON);
+        EXPECT_EQ(single, file) << names[i];
+        ExpectLoads(file, names[i], IMAGE_ICON, 16, 16);
+    }
 
     EXPECT_EQ(0u, AssembleIconFile(nullptr, 0, module_, MAKEINTRESOURCEA(5), RT_GROUP_ICON));
     EXPECT_EQ(0u, AssembleIconFile(nullptr, 0, module_, MAKEINTRESOURCEA(77), RT_GROUP_ICON));
