@@ -96,8 +96,8 @@ bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembl
 }
 
 // Cancel tests come between units of work only: an enumeration or a scan that
-// has begun runs to its end.
-// All output of one source draws from one budget, in extraction order.
+// has begun runs to its end. All output of the source draws from one budget,
+// in extraction order.
 static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMask) {
     OutputBudget budget = OutputBudgetFor(FileSize64ByName(path));
     for (const ResourceKind& kind : RESOURCE_KINDS) {
