@@ -3,10 +3,13 @@
 
 #include <stddef.h>
 
+#include "budget.h"
 #include "extract.h"
+#include "riffscan.h"
 
-// The bits of every RIFF form that the scanner knows.
-KindMask RiffKindBits();
+// The file's size with all 64 bits, or -1; works on files held open unshared,
+// and files of 2 GiB and more are scanned to their end.
+LONGLONG FileSize64ByName(const char* path);
 
 // False when the file cannot be opened for reading.
 bool ScanRiffStreams(const char* sourcePath, KindMask kindMask);
@@ -15,13 +18,15 @@ bool ScanRiffStreams(const char* sourcePath, KindMask kindMask);
 // a stream is copied to its output in pieces of copyChunkSize bytes. When
 // onCandidate is given it sees, in file order, the offset just after every
 // "RIFF" that the search finds, accepted or not. memchrSearch turns the SSE2
-// search off (it is also off on processors without SSE2).
+// search off (it is also off on processors without SSE2). Every stream written
+// draws from budget; a null budget stands for a fresh one for this file alone.
 struct RiffScanOptions {
     size_t blockSize;
     size_t copyChunkSize;
     bool memchrSearch;
-    void (*onCandidate)(void* context, LONGLONG offsetAfterSignature);
+    void (*onCandidate)(void* context, int64_t offsetAfterSignature);
     void* context;
+    OutputBudget* budget;
 };
 enum { RIFF_SCAN_BLOCK_SIZE = 1 << 20, RIFF_COPY_CHUNK_SIZE = 1 << 18 };
 

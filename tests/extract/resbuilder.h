@@ -4,6 +4,7 @@
 // opens with LoadImageA.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ using testsupport::BuildModule;
 using testsupport::Bytes;
 using testsupport::ResourceSpec;
 
+// Rewrites, in the built module's resource directory, the size of every data
+// entry of the integer type typeId to size, as a crafted file would declare
+// it; false when the file holds no such entry.
+bool SetResourceDataSizes(const std::string& path, WORD typeId, DWORD size);
 // LoadLibraryExA as a data file.
 HMODULE LoadDataModule(const std::string& path);
 
@@ -37,6 +42,9 @@ Bytes IconGroupEntry(unsigned width, unsigned height, unsigned colours, unsigned
 Bytes CursorGroupEntry(unsigned width, unsigned height, unsigned planes, unsigned bits,
                        unsigned long bytes, unsigned id);
 Bytes GroupHeader(unsigned type, unsigned count);
+// A cursor image resource: the hotspot's two words, then the image.
+Bytes Hotspot(unsigned x, unsigned y, const Bytes& image);
+Bytes Join(std::initializer_list<Bytes> parts);
 
 // LoadImageA(LR_LOADFROMFILE) of type IMAGE_ICON, IMAGE_CURSOR or IMAGE_BITMAP;
 // true and the size of the loaded image (for icons and cursors the colour

@@ -4,6 +4,7 @@
 // byte.
 #include <gtest/gtest.h>
 
+#include "../../extract/budget.h"
 #include "../support/testsupport.h"
 #include "riffbytes.h"
 
@@ -99,4 +100,31 @@ TEST(RiffRun, ModuleWithResourceAndAppendedStreamsAndTheWaveSwitch) {
     ASSERT_TRUE(run.finished);
     expected = {{"dll0000.avi", avi}, {"dll0000.ani", cursor}};
     EXPECT_EQ(expected, ReadFolder(dir + "\\host"));
+}
+
+// 64 KiB of nothing but "RIFF", size, "WAVE" records, each declaring the rest
+// of the file: every record starts a stream that holds all the later ones.
+TEST(RiffRun, NestedStreamsStopAtTheOutputBudget) {
+    std::string dir = testsupport::ScratchDir("nested");
+    std::string source = dir + "\\chain.dat";
+    const size_t fileSize = 65536 - 65536 % 12;
+    Bytes file;
+    while (file.size() < fileSize) {
+        Bytes record = MakeRiffRaw("WAVE", (unsigned long)(fileSize - file.size() - 8), Bytes());
+        Append(&file, record);
+    }
+    ASSERT_TRUE(testsupport::WriteFileBytes(source, file.data(), file.size()));
+
+    testsupport::RunResult run = testsupport::RunPelnore(testsupport::Quote(source), kRunTimeoutMs);
+    ASSERT_TRUE(run.finished);
+    std::map<std::string, Bytes> files = ReadFolder(dir + "\\chain");
+    unsigned long long total = 0;
+    for (const auto& f : files) total += f.second.size();
+    EXPECT_LE(total, OutputBudgetFor((long long)file.size()).remaining);
+    // The streams come in file order, each whole, until the budget is spent.
+    ASSERT_GT(files.size(), 2u);
+    EXPECT_EQ(file, files["dat0000.wav"]);
+    EXPECT_EQ(Bytes(file.begin() + 12, file.end()), files["dat0001.wav"]);
+    printf("%u bytes gave %u files, %llu bytes\n", (unsigned)file.size(), (unsigned)files.size(),
+           total);
 }
