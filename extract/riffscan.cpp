@@ -154,7 +154,7 @@ bool WriteStream(RiffScan* scan, int64_t offsetAfterSignature, const unsigned ch
 }
 
 // One candidate: header checks, the kind mask and the budget, then the write.
-// available holds the bytes of the search block after the signature.
+// available holds the bytes of the span being searched after the signature.
 void HandleCandidate(RiffScan* scan, int64_t offsetAfterSignature, const unsigned char* available,
                      size_t availableCount) {
     const RiffScanSettings* settings = scan->settings;
@@ -176,33 +176,85 @@ void HandleCandidate(RiffScan* scan, int64_t offsetAfterSignature, const unsigne
     if (WriteStream(scan, offsetAfterSignature, header, stream)) scan->counters[stream.row]++;
 }
 
-// Searches the source from its start for every occurrence of "RIFF", in order.
-// A block keeps, at its front, the last three bytes of the block before it
-// that could still begin a signature, so no boundary hides one.
-void SearchSignatures(RiffScan* scan, unsigned char* buffer) {
-    size_t blockSize = scan->settings->blockSize;
-    int64_t bufferStart = 0;  // source offset of buffer[0]
-    int64_t nextRead = 0;
-    size_t valid = 0;
-    for (;;) {
-        size_t got = scan->input->read(scan->input->context, nextRead, buffer + valid, blockSize);
-        if (got == 0 || got > blockSize) return;
-        valid += got;
-        nextRead += (int64_t)got;
-        size_t pos = 0;
-        while (pos + 4 <= valid) {
-            size_t at = FindRiffSignature(buffer, pos, valid, scan->settings->vectorSearch);
+// Up to three bytes at the end of what was searched that may still begin a
+// signature whose rest lies in the next span.
+struct SignatureCarry {
+    unsigned char bytes[3];
+    size_t count;
+};
+
+// Byte i of the carry followed directly by the span.
+unsigned char JointByte(const SignatureCarry& carry, const unsigned char* span, size_t i) {
+    return i < carry.count ? carry.bytes[i] : span[i - carry.count];
+}
+
+bool IsJointSignature(const SignatureCarry& carry, const unsigned char* span, size_t at) {
+    for (size_t i = 0; i < 4; i++) {
+        if (JointByte(carry, span, at + i) != "RIFF"[i]) return false;
+    }
+    return true;
+}
+
+// Searches one span that directly follows the carry in the source (spanOffset
+// is the offset of span[0]): first for a signature that begins in the carry,
+// then in the span itself. Positions are decided in order; the carry keeps
+// the undecided ones at the end, which are fewer than four.
+void SearchSpan(RiffScan* scan, const unsigned char* span, size_t count, int64_t spanOffset,
+                SignatureCarry* carry) {
+    const size_t carried = carry->count;
+    const size_t total = carried + count;
+    size_t next = 0;  // first position of carry + span not yet decided
+    for (; next < carried && next + 4 <= total; next++) {
+        if (IsJointSignature(*carry, span, next)) {
+            size_t after = next + 4 - carried;  // in the span, as the signature ends there
+            HandleCandidate(scan, spanOffset + (int64_t)after, span + after, count - after);
+            next += 4;
+            break;
+        }
+    }
+    if (next >= carried) {
+        size_t pos = next - carried;
+        while (pos + 4 <= count) {
+            size_t at = FindRiffSignature(span, pos, count, scan->settings->vectorSearch);
             if (at == RIFF_NOT_FOUND) {
-                pos = valid - 3;
+                pos = count - 3;
                 break;
             }
             pos = at + 4;
-            HandleCandidate(scan, bufferStart + (int64_t)pos, buffer + pos, valid - pos);
+            HandleCandidate(scan, spanOffset + (int64_t)pos, span + pos, count - pos);
         }
-        size_t keep = valid - pos;  // at most three bytes
-        memmove(buffer, buffer + pos, keep);
-        bufferStart += (int64_t)pos;
-        valid = keep;
+        next = carried + pos;
+    }
+    SignatureCarry kept = {};
+    for (size_t i = next; i < total; i++) kept.bytes[kept.count++] = JointByte(*carry, span, i);
+    *carry = kept;
+}
+
+// The search through the input's spans: the source's bytes in place.
+void SearchSpans(RiffScan* scan) {
+    const RiffInput* input = scan->input;
+    SignatureCarry carry = {};
+    int64_t offset = 0;
+    for (;;) {
+        size_t count = 0;
+        const unsigned char* span = input->span(input->context, offset, &count);
+        if (span == nullptr || count == 0) return;
+        SearchSpan(scan, span, count, offset, &carry);
+        offset += (int64_t)count;
+    }
+}
+
+// The search through reads of blockSize bytes into buffer.
+void SearchBlocks(RiffScan* scan, unsigned char* buffer) {
+    const RiffInput* input = scan->input;
+    size_t blockSize = scan->settings->blockSize;
+    SignatureCarry carry = {};
+    int64_t offset = 0;
+    for (;;) {
+        size_t got = input->read(input->context, offset, buffer, blockSize);
+        if (got == 0 || got > blockSize) return;
+        SearchSpan(scan, buffer, got, offset, &carry);
+        offset += (int64_t)got;
     }
 }
 
@@ -214,11 +266,13 @@ bool ScanRiffBytes(const RiffInput* input, const RiffOutput* output,
     scan.input = input;
     scan.output = output;
     scan.settings = settings;
-    // Three extra bytes hold the tail of the previous block.
-    unsigned char* buffer = (unsigned char*)malloc(settings->blockSize + 3);
+    // The search needs a buffer of its own only when it reads a copy.
+    unsigned char* buffer =
+        input->span == nullptr ? (unsigned char*)malloc(settings->blockSize) : nullptr;
     scan.chunk = (unsigned char*)malloc(settings->copyChunkSize);
-    bool ok = buffer != nullptr && scan.chunk != nullptr;
-    if (ok) SearchSignatures(&scan, buffer);
+    bool ok = (input->span != nullptr || buffer != nullptr) && scan.chunk != nullptr;
+    if (ok && input->span != nullptr) SearchSpans(&scan);
+    if (ok && input->span == nullptr) SearchBlocks(&scan, buffer);
     free(scan.chunk);
     free(buffer);
     return ok;

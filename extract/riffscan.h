@@ -48,10 +48,15 @@ const size_t RIFF_NOT_FOUND = (size_t)-1;
 size_t FindRiffSignature(const unsigned char* buffer, size_t from, size_t valid, bool vectorSearch);
 
 // Where the source's bytes come from: size in bytes (-1 when unknown) and a
-// read of up to count bytes at offset that returns how many arrived.
+// read of up to count bytes at offset that returns how many arrived. span may
+// be null; when given, the search reads the source through it in place, with
+// no copy: it returns the bytes from offset on and in *count how many follow
+// there (null or 0 at the end), and they stay readable until the next call of
+// span, whatever reads come between.
 struct RiffInput {
     int64_t size;
     size_t (*read)(void* context, int64_t offset, void* dest, size_t count);
+    const unsigned char* (*span)(void* context, int64_t offset, size_t* count);
     void* context;
 };
 
@@ -67,7 +72,7 @@ struct RiffOutput {
 
 struct RiffScanSettings {
     unsigned kindMask;     // forms switched off are neither written nor counted
-    size_t blockSize;      // bytes per read of the signature search
+    size_t blockSize;      // bytes per read of the signature search without span
     size_t copyChunkSize;  // bytes per piece of a stream's copy
     bool vectorSearch;
     // When given, sees the offset just after every signature, in file order.

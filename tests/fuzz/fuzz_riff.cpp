@@ -1,9 +1,11 @@
 // The RIFF scan of a fuzzed file held in memory, writing its streams into
-// memory under the output budget. The read sizes, the search (SSE2 or memchr)
-// and the kind mask follow from the input's size, so that block boundaries
-// fall everywhere. Checks: every signature is seen, in order; every stream
-// written is the source's bytes (zeros for a missing tail of at most four);
-// the output stays within the budget.
+// memory under the output budget. The read sizes, the search (SSE2 or memchr),
+// the way the search reads (copies into its buffer or spans in place) and the
+// kind mask follow from the input's size, so that block and span boundaries
+// fall everywhere. Each span is a heap copy of exactly its bytes, freed at the
+// next span, so that a read past a span or of a stale one is caught. Checks: every signature is
+// seen, in order; every stream written is the source's bytes (zeros for a missing tail of at most
+// four); the output stays within the budget.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -18,6 +20,8 @@ namespace {
 struct Source {
     const uint8_t* data;
     size_t size;
+    unsigned char* span;  // the span handed out last
+    size_t spanCalls;
 };
 
 struct Outputs {
@@ -39,6 +43,23 @@ size_t ReadAt(void* context, int64_t offset, void* dest, size_t count) {
     size_t got = count < rest ? count : rest;
     memcpy(dest, source->data + offset, got);
     return got;
+}
+
+// Spans of 1 to 61 bytes, of changing lengths.
+const unsigned char* SpanAt(void* context, int64_t offset, size_t* count) {
+    Source* source = (Source*)context;
+    free(source->span);
+    source->span = nullptr;
+    *count = 0;
+    if (offset < 0 || (uint64_t)offset >= source->size) return nullptr;
+    size_t rest = source->size - (size_t)offset;
+    size_t length = 1 + (source->size + 7 * source->spanCalls++) % 61;
+    if (length > rest) length = rest;
+    source->span = (unsigned char*)malloc(length);
+    Check(source->span != nullptr);
+    memcpy(source->span, source->data + offset, length);
+    *count = length;
+    return source->span;
 }
 
 void OnCandidate(void* context, int64_t offset) {
@@ -84,11 +105,12 @@ bool Finish(void* context, bool ok) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Source source = {data, size};
+    Source source = {data, size, nullptr, 0};
     Outputs outputs = {&source, {}, {}, false, 0};
     OutputBudget budget = OutputBudgetFor((int64_t)size);
     const uint64_t granted = budget.remaining;
-    RiffInput input = {(int64_t)size, ReadAt, &source};
+    bool inPlace = (size & 2) != 0;
+    RiffInput input = {(int64_t)size, ReadAt, inPlace ? SpanAt : nullptr, &source};
     RiffOutput output = {Open, Write, Finish, &outputs};
     RiffScanSettings settings = {};
     settings.kindMask = (unsigned)(size % 3 == 0 ? 0x10 : 0);
@@ -99,6 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.candidateContext = &outputs;
     settings.budget = &budget;
     Check(ScanRiffBytes(&input, &output, &settings));
+    free(source.span);
     Check(!outputs.open);
     Check(outputs.total + budget.remaining == granted && outputs.total <= granted);
 

@@ -1,7 +1,8 @@
-// The block-wise scanner against a plain byte-at-a-time reading of the same
-// rules (one fgetc per byte, every candidate read whole into one block), over
-// random files full of planted, partial, overlapping and truncated signatures
-// and streams, with read blocks and copy chunks small enough to cut them all.
+// The scanner, both through the stream in blocks and through mapped views,
+// against a plain byte-at-a-time reading of the same rules (one fgetc per
+// byte, every candidate read whole into one block), over random files full of
+// planted, partial, overlapping and truncated signatures and streams, with
+// read blocks, views and copy chunks small enough to cut them all.
 #include <gtest/gtest.h>
 #include <stdio.h>
 
@@ -93,15 +94,48 @@ void RecordCandidate(void* context, LONGLONG offset) {
     static_cast<std::vector<LONGLONG>*>(context)->push_back(offset);
 }
 
+// The mapped way with views of the allocation granularity, the smallest that
+// can be mapped, or the stream way with blocks of blockSize bytes.
 ScanOutcome RealScan(const std::string& path, const std::string& folder, KindMask mask,
-                     size_t blockSize, size_t chunkSize, bool memchrSearch) {
+                     size_t blockSize, size_t chunkSize, bool memchrSearch,
+                     RiffSourceAccess access) {
     ScanOutcome out;
     testsupport::RemoveTree(folder);
-    RiffScanOptions options = {blockSize, chunkSize, memchrSearch, RecordCandidate,
-                               &out.candidates, nullptr};
+    RiffSourceAccess used = RIFF_ACCESS_DEFAULT;
+    RiffScanOptions options = {
+        blockSize, chunkSize, memchrSearch, RecordCandidate, &out.candidates, nullptr,
+        access,    1,         &used};
     EXPECT_TRUE(ScanRiffStreamsWith(path.c_str(), mask, &options));
+    EXPECT_EQ(access, used);
     out.files = ReadFolder(folder);
     return out;
+}
+
+// What the comparisons covered, per way.
+struct Coverage {
+    size_t candidates, files;
+};
+
+// Compares one scan with the reference and counts what it covered.
+void ExpectSameOutcome(const ScanOutcome& expected, const ScanOutcome& actual, Coverage* coverage,
+                       const std::string& where) {
+    EXPECT_EQ(expected.candidates, actual.candidates) << where;
+    EXPECT_EQ(expected.files, actual.files) << where;
+    coverage->candidates += actual.candidates.size();
+    coverage->files += actual.files.size();
+}
+
+void PrintCoverage(const char* test, const Coverage& stream, const Coverage& mapped) {
+    printf("%s: stream way %u candidates, %u files; mapped way %u candidates, %u files\n", test,
+           (unsigned)stream.candidates, (unsigned)stream.files, (unsigned)mapped.candidates,
+           (unsigned)mapped.files);
+}
+
+// Beyond the first view: the allocation granularity, the smallest view size.
+size_t FirstViewEnd() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwAllocationGranularity;
 }
 
 // Random bytes in which R, I and F are common, so that partial signatures
@@ -183,61 +217,82 @@ KindMask RandomMask(std::mt19937* random) {
 
 }  // namespace
 
-TEST(RiffDifferential, BlockScanMatchesByteScanOnRandomFiles) {
+TEST(RiffDifferential, BothWaysMatchTheByteScanOnRandomFiles) {
     std::string dir = testsupport::ScratchDir("random");
     std::string path = dir + "\\d.exe";
     std::string folder = dir + "\\d";
     std::mt19937 random(20261208);
     const size_t blockSizes[] = {1, 2, 3, 4, 5, 7, 8, 11, 13, 64, 1000, 0};
     const size_t chunkSizes[] = {1, 3, 4, 4096, 0};
-    size_t totalCandidates = 0, totalFiles = 0;
+    const size_t chunkCount = sizeof(chunkSizes) / sizeof(chunkSizes[0]);
+    Coverage stream = {}, mapped = {};
     for (int round = 0; round < 40; round++) {
-        Bytes file = RandomFile(&random);
+        Bytes file;
+        // Every other file puts its random part across the end of the first
+        // view, so that the mapped way's boundary cuts it.
+        if (round % 2 == 1) file = Noise(&random, FirstViewEnd() - random() % 400);
+        Append(&file, RandomFile(&random));
         KindMask mask = RandomMask(&random);
         ASSERT_TRUE(testsupport::WriteFileBytes(path, file.data(), file.size()));
         ScanOutcome expected = ReferenceScan(path, "exe", mask);
-        totalCandidates += expected.candidates.size();
-        totalFiles += expected.files.size();
-        for (size_t b = 0; b < sizeof(blockSizes) / sizeof(blockSizes[0]); b++) {
-            size_t chunk = chunkSizes[(round + b) % (sizeof(chunkSizes) / sizeof(chunkSizes[0]))];
-            for (bool memchrSearch : {false, true}) {
-                ScanOutcome actual =
-                    RealScan(path, folder, mask, blockSizes[b], chunk, memchrSearch);
-                ASSERT_EQ(expected.candidates, actual.candidates)
-                    << "round " << round << " block " << blockSizes[b] << " memchr "
-                    << memchrSearch;
-                ASSERT_EQ(expected.files, actual.files)
-                    << "round " << round << " block " << blockSizes[b] << " chunk " << chunk;
+        for (bool memchrSearch : {false, true}) {
+            std::string where =
+                "round " + std::to_string(round) + " memchr " + std::to_string(memchrSearch);
+            for (size_t b = 0; b < sizeof(blockSizes) / sizeof(blockSizes[0]); b++) {
+                size_t chunk = chunkSizes[(round + b) % chunkCount];
+                ExpectSameOutcome(expected,
+                                  RealScan(path, folder, mask, blockSizes[b], chunk, memchrSearch,
+                                           RIFF_ACCESS_STREAM),
+                                  &stream, where + " block " + std::to_string(blockSizes[b]));
             }
+            size_t chunk = chunkSizes[round % chunkCount];
+            ExpectSameOutcome(
+                expected, RealScan(path, folder, mask, 0, chunk, memchrSearch, RIFF_ACCESS_MAPPED),
+                &mapped, where + " mapped, chunk " + std::to_string(chunk));
         }
+        ASSERT_FALSE(HasFailure()) << "round " << round;
     }
+    PrintCoverage("random files", stream, mapped);
     // The random files must really exercise the rules, not pass vacuously.
-    EXPECT_GT(totalCandidates, 1000u);
-    EXPECT_GT(totalFiles, 100u);
+    EXPECT_GT(mapped.candidates, 1000u);
+    EXPECT_GT(mapped.files, 100u);
 }
 
-TEST(RiffDifferential, SignaturesAndHeadersCutByEveryBlockBoundary) {
-    // One stream, shifted through every position relative to small blocks, so
-    // that each boundary falls inside the signature, the size field, the form
-    // type and the body in turn.
+TEST(RiffDifferential, SignaturesAndHeadersCutByEveryBlockOrViewBoundary) {
+    // One stream, shifted through every position relative to small blocks and
+    // to the end of the first view, so that each boundary falls inside the
+    // signature, the size field, the form type and the body in turn.
     std::string dir = testsupport::ScratchDir("shift");
     std::string path = dir + "\\s.dll";
     std::string folder = dir + "\\s";
     Bytes stream = MakeRiff("WAVE", 17, 81);
-    for (size_t shift = 0; shift < 40; shift++) {
-        Bytes file = Text("RRIFRIRI");
-        file.resize(file.size() + shift, 'R');
-        Append(&file, stream);
-        Append(&file, Text("RIF"));
-        ASSERT_TRUE(testsupport::WriteFileBytes(path, file.data(), file.size()));
-        ScanOutcome expected = ReferenceScan(path, "dll", 0);
-        ASSERT_EQ(1u, expected.files.size());
-        for (size_t block : {4, 5, 6, 9, 16, 19, 20, 35}) {
+    Coverage streamWay = {}, mappedWay = {};
+    for (bool acrossView : {false, true}) {
+        for (size_t shift = 0; shift < 40; shift++) {
+            Bytes file;
+            if (acrossView) file.resize(FirstViewEnd() - 30, 'x');
+            Append(&file, Text("RRIFRIRI"));
+            file.resize(file.size() + shift, 'R');
+            Append(&file, stream);
+            Append(&file, Text("RIF"));
+            ASSERT_TRUE(testsupport::WriteFileBytes(path, file.data(), file.size()));
+            ScanOutcome expected = ReferenceScan(path, "dll", 0);
+            ASSERT_EQ(1u, expected.files.size());
+            std::string where = std::to_string(shift) + (acrossView ? " across the view" : "");
             for (bool memchrSearch : {false, true}) {
-                ScanOutcome actual = RealScan(path, folder, 0, block, 5, memchrSearch);
-                ASSERT_EQ(expected.candidates, actual.candidates) << shift << " " << block;
-                ASSERT_EQ(expected.files, actual.files) << shift << " " << block;
+                ExpectSameOutcome(expected,
+                                  RealScan(path, folder, 0, 0, 5, memchrSearch, RIFF_ACCESS_MAPPED),
+                                  &mappedWay, where + " mapped");
+                if (acrossView) continue;
+                for (size_t block : {4, 5, 6, 9, 16, 19, 20, 35}) {
+                    ExpectSameOutcome(
+                        expected,
+                        RealScan(path, folder, 0, block, 5, memchrSearch, RIFF_ACCESS_STREAM),
+                        &streamWay, where + " block " + std::to_string(block));
+                }
             }
+            ASSERT_FALSE(HasFailure()) << where;
         }
     }
+    PrintCoverage("shifted stream", streamWay, mappedWay);
 }

@@ -33,9 +33,13 @@ Bytes Pattern(size_t size, unsigned seed) {
     return out;
 }
 
-Bytes Text(const char* text) { return Bytes(text, text + strlen(text)); }
+Bytes Text(const char* text) {
+    return Bytes(text, text + strlen(text));
+}
 
-void Append(Bytes* to, const Bytes& more) { to->insert(to->end(), more.begin(), more.end()); }
+void Append(Bytes* to, const Bytes& more) {
+    to->insert(to->end(), more.begin(), more.end());
+}
 
 std::map<std::string, Bytes> ReadFolder(const std::string& folder) {
     std::map<std::string, Bytes> files;

@@ -187,7 +187,7 @@ TEST(RiffScan, MissingFileIsReportedAndWritesNothing) {
     EXPECT_TRUE(testsupport::ListFolder(dir).empty());
 }
 
-TEST(RiffScan, FileHeldOpenByARunningProgramIsScanned) {
+TEST(RiffScan, FileHeldOpenByARunningProgramOrAWriterIsScanned) {
     std::string dir = testsupport::ScratchDir("held");
     std::string path = dir + "\\held.exe";
     Bytes wave = MakeRiff("WAVE", 777, 61);
@@ -196,19 +196,41 @@ TEST(RiffScan, FileHeldOpenByARunningProgramIsScanned) {
     ASSERT_TRUE(testsupport::WriteFileBytes(path, file.data(), file.size()));
 
     // Read sharing only, as a running program holds its own file: the size
-    // comes from the directory entry and the scan still reads the file.
-    HANDLE running = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, running);
-    HANDLE probe = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(INVALID_HANDLE_VALUE,
-              probe);  // the exclusive open really fails here
-    if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
-    EXPECT_TRUE(ScanRiffStreams(path.c_str(), 0));
-    CloseHandle(running);
-    std::map<std::string, Bytes> files = ReadFolder(dir + "\\held");
-    ASSERT_EQ(1u, files.size());
-    EXPECT_EQ(wave, files["exe0000.wav"]);
+    // comes from the directory entry and the file is still read. A holder with
+    // delete access shuts the stream out, and a mapping reads the file
+    // instead; a writer shuts a mapping out, and the stream reads it.
+    struct Holder {
+        DWORD access, share;
+        RiffSourceAccess asked, expected;
+    };
+    const Holder holders[] = {
+        {GENERIC_READ, FILE_SHARE_READ, RIFF_ACCESS_DEFAULT, RIFF_ACCESS_STREAM},
+        {GENERIC_READ, FILE_SHARE_READ, RIFF_ACCESS_MAPPED, RIFF_ACCESS_MAPPED},
+        {GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, RIFF_ACCESS_DEFAULT,
+         RIFF_ACCESS_MAPPED},
+        {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, RIFF_ACCESS_MAPPED,
+         RIFF_ACCESS_STREAM},
+    };
+    for (const Holder& holder : holders) {
+        testsupport::RemoveTree(dir + "\\held");
+        HANDLE running = CreateFileA(path.c_str(), holder.access, holder.share, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, running);
+        HANDLE probe =
+            CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, probe);  // the exclusive open really fails here
+        if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+        RiffSourceAccess used = RIFF_ACCESS_DEFAULT;
+        RiffScanOptions options = {};
+        options.access = holder.asked;
+        options.accessUsed = &used;
+        EXPECT_TRUE(ScanRiffStreamsWith(path.c_str(), 0, &options));
+        CloseHandle(running);
+        EXPECT_EQ(holder.expected, used) << holder.asked;
+        std::map<std::string, Bytes> files = ReadFolder(dir + "\\held");
+        ASSERT_EQ(1u, files.size());
+        EXPECT_EQ(wave, files["exe0000.wav"]);
+    }
 }
 
 namespace {
@@ -220,7 +242,8 @@ struct Truncation {
 };
 
 // Cuts the source short at the first candidate, after its header was checked
-// against the old size: the stream's copy then comes up short.
+// against the old size: the stream's copy then comes up short. Only the stream
+// way lets a writer in while it scans.
 void TruncateAtFirstCandidate(void* context, LONGLONG offset) {
     Truncation* t = static_cast<Truncation*>(context);
     PELNORE_UNUSED(offset);
@@ -251,7 +274,8 @@ TEST(RiffScan, StreamThatCannotBeCopiedWholeLeavesNoFileAndTakesNoNumber) {
     // one.
     t.newSize = 2 + 12 + (LONGLONG)inner.size() + 100;
     ASSERT_TRUE(testsupport::WriteFileBytes(t.path, file.data(), file.size()));
-    RiffScanOptions options = {0, 4096, false, TruncateAtFirstCandidate, &t, nullptr};
+    RiffScanOptions options = {
+        0, 4096, false, TruncateAtFirstCandidate, &t, nullptr, RIFF_ACCESS_STREAM, 0, nullptr};
     EXPECT_TRUE(ScanRiffStreamsWith(t.path.c_str(), 0, &options));
     EXPECT_EQ(2, t.calls);
     ASSERT_EQ(t.newSize, testsupport::FileSize(t.path));
