@@ -1,6 +1,7 @@
 // The body of an extraction job: for every file, its icon groups, cursor groups
-// and bitmaps through the assemblers and the output writer, then the scan for
-// embedded RIFF streams. It shows and reports nothing.
+// and bitmaps from one load of the file, through the assemblers and the output
+// writer, then the scan for embedded RIFF streams. It shows and reports
+// nothing.
 #include "extract.h"
 
 #include <objbase.h>
@@ -74,20 +75,52 @@ BOOL CALLBACK OnResourceName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR c
     return TRUE;
 }
 
+HMODULE LoadModuleAsDataFile(const char* path) {
+    return LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void ExtractResourcesOfKind(HMODULE module, const char* path, const ResourceKind& kind,
+                            OutputBudget* budget) {
+    ResourceEnumContext context = {0,    kind.resourceType, kind.extension,
+                                   path, kind.assembler,    budget};
+    EnumResourceNamesA(module, MAKEINTRESOURCEA(kind.resourceType), OnResourceName,
+                       (LONG_PTR)&context);
+}
+
 bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
                             WORD resourceType, OutputBudget* budget) {
-    HMODULE module =
-        LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_WITH_ALTERED_SEARCH_PATH);
+    HMODULE module = LoadModuleAsDataFile(path);
     if (module == nullptr) return false;
     OutputBudget own;
     if (budget == nullptr) {
         own = OutputBudgetFor(FileSize64ByName(path));
         budget = &own;
     }
-    ResourceEnumContext context = {0, resourceType, extension, path, assembler, budget};
-    EnumResourceNamesA(module, MAKEINTRESOURCEA(resourceType), OnResourceName, (LONG_PTR)&context);
+    ResourceKind kind = {0, resourceType, extension, assembler};
+    ExtractResourcesOfKind(module, path, kind, budget);
     FreeLibrary(module);
     return true;
+}
+
+// The module is loaded when the first kind that is on comes up, so that a
+// cancel before it, or a mask with every kind off, loads nothing; one load
+// then serves all three kinds.
+bool ExtractResourcesOfFile(const char* path, KindMask kindMask, OutputBudget* budget,
+                            WorkerThread* thread) {
+    HMODULE module = nullptr;
+    bool loaded = true;
+    for (const ResourceKind& kind : RESOURCE_KINDS) {
+        if (thread != nullptr && IsWorkerThreadCancelled(thread)) break;
+        if (kindMask & kind.kindBit) continue;
+        if (module == nullptr) module = LoadModuleAsDataFile(path);
+        if (module == nullptr) {
+            loaded = false;
+            break;
+        }
+        ExtractResourcesOfKind(module, path, kind, budget);
+    }
+    if (module != nullptr) FreeLibrary(module);
+    return loaded;
 }
 
 // Cancel tests come between units of work only: an enumeration or a scan that
@@ -95,11 +128,7 @@ bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembl
 // in extraction order.
 static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMask) {
     OutputBudget budget = OutputBudgetFor(FileSize64ByName(path));
-    for (const ResourceKind& kind : RESOURCE_KINDS) {
-        if (IsWorkerThreadCancelled(thread)) return;
-        if (kindMask & kind.kindBit) continue;
-        ExtractResourcesOfType(path, kind.extension, kind.assembler, kind.resourceType, &budget);
-    }
+    ExtractResourcesOfFile(path, kindMask, &budget, thread);
     if (IsWorkerThreadCancelled(thread)) return;
     if ((kindMask & RiffKindBits()) != RiffKindBits()) {
         RiffScanOptions options = {};

@@ -40,8 +40,21 @@ struct ResourceEnumContext {
 // Thread routine; argument is the ExtractionJob. Always returns 0.
 unsigned ExtractionWorker(WorkerThread* thread, void* argument);
 
-// A resource whose file would overdraw the budget is not written; its index
-// stays consumed. A null budget stands for a fresh one for this source alone.
+// The file loaded as a data file (its code is neither run nor bound), or null
+// when the loader refuses it.
+HMODULE LoadModuleAsDataFile(const char* path);
+// Enumerates the resources of one kind of a loaded module and writes their
+// files. A resource whose file would overdraw the budget is not written; its
+// index stays consumed. The index starts at 0 for every kind.
+void ExtractResourcesOfKind(HMODULE module, const char* path, const ResourceKind& kind,
+                            OutputBudget* budget);
+// Every resource kind that kindMask leaves on, in extraction order, from one
+// load of the file, testing for cancel before each kind (thread may be null:
+// no cancel). False when the file cannot be loaded as a module.
+bool ExtractResourcesOfFile(const char* path, KindMask kindMask, OutputBudget* budget,
+                            WorkerThread* thread);
+// One kind from a load of its own. A null budget stands for a fresh one for
+// this source alone.
 bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
                             WORD resourceType, OutputBudget* budget = nullptr);
 // The EnumResourceNamesA callback; context is a ResourceEnumContext. Always TRUE.

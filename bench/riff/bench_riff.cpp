@@ -5,8 +5,7 @@
 // Usage: bench_riff [folder]  (default: a folder beside the program); the
 // file and the outputs are deleted at the end.
 #include "../../extract/riff.h"
-// psapi.h needs the Windows types that riff.h brings in first.
-#include <psapi.h>
+#include "../peakmemory.h"
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -135,13 +134,6 @@ double TimeScan(const std::string& path, KindMask mask, RiffSourceAccess access,
 
 double MegabytesPerSecond(size_t bytes, double seconds) {
     return seconds > 0 ? bytes / 1048576.0 / seconds : 0;
-}
-
-size_t PeakWorkingSet() {
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof(counters);
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
-    return counters.PeakWorkingSetSize;
 }
 
 // Output files of the last scan; removes them when remove is true.
