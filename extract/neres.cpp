@@ -48,8 +48,9 @@ size_t LocateResourceTable(const unsigned char* file, size_t fileSize, size_t he
     if (tableOffset == 0 || tableOffset == ReadLE16(header + NE_RESIDENT_NAMES)) return 0;
     size_t table = headerOffset + tableOffset;
     if (table > fileSize || fileSize - table < SHIFT_SIZE) return 0;
-    *shift = ReadLE16(file + table);
-    if (*shift > MAX_SHIFT) return 0;
+    unsigned tableShift = ReadLE16(file + table);
+    if (tableShift > MAX_SHIFT) return 0;
+    *shift = tableShift;
     return table;
 }
 
