@@ -6,6 +6,8 @@
 // is kept at or below the file's size, and each read checks what remains.
 #include "neres.h"
 
+#include <algorithm>
+
 #include "../util/lebytes.h"
 
 namespace {
@@ -159,4 +161,32 @@ bool FindNeResource(const NeModule* module, uint16_t type, uint16_t id, NeResour
         return resource->bytes != nullptr;
     }
     return false;
+}
+
+size_t IndexNeResources(const NeModule* module, uint16_t type, NeIndexedResource* index) {
+    size_t count = 0;
+    size_t order = 0;
+    TableWalk walk = StartWalk(module);
+    while (const unsigned char* entry = NextEntryOfType(module, type, &walk)) {
+        order++;
+        if (!(ReadLE16(entry + 6) & INTEGER_ID)) continue;
+        if (index != nullptr) index[count] = {ReadEntry(module, entry), order};
+        count++;
+    }
+    if (index != nullptr)
+        std::sort(index, index + count, [](const NeIndexedResource& a, const NeIndexedResource& b) {
+            return a.resource.id != b.resource.id ? a.resource.id < b.resource.id
+                                                  : a.order < b.order;
+        });
+    return count;
+}
+
+bool FindIndexedNeResource(const NeIndexedResource* index, size_t count, uint16_t id,
+                           NeResource* resource) {
+    const NeIndexedResource* end = index + count;
+    const NeIndexedResource* found = std::lower_bound(
+        index, end, id, [](const NeIndexedResource& a, uint16_t b) { return a.resource.id < b; });
+    if (found == end || found->resource.id != id) return false;
+    *resource = found->resource;
+    return resource->bytes != nullptr;
 }

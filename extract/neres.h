@@ -48,3 +48,21 @@ size_t EnumNeResources(const NeModule* module, uint16_t type, NeResourceVisitor 
 // The first resource of the integer type with the integer identifier, in table
 // order; false when there is none, or when its bytes lie past the file.
 bool FindNeResource(const NeModule* module, uint16_t type, uint16_t id, NeResource* resource);
+
+// The resources of one integer type that have integer identifiers, sorted for
+// lookups: a group may name many images, and a walk of the table for each of
+// them would make a crafted table of thousands of entries cost their square.
+struct NeIndexedResource {
+    NeResource resource;
+    size_t order;  // place in the table, so that the first of equal ids wins
+};
+
+// Fills index with those resources, sorted by identifier, and returns their
+// count; with a null index only counts them. The filling call must get room
+// for the measured count.
+size_t IndexNeResources(const NeModule* module, uint16_t type, NeIndexedResource* index);
+
+// The resource of the identifier in an index, as FindNeResource finds it in
+// the table.
+bool FindIndexedNeResource(const NeIndexedResource* index, size_t count, uint16_t id,
+                           NeResource* resource);

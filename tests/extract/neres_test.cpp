@@ -83,9 +83,15 @@ TEST(NeResources, TwinOfTheFixtureHoldsItsResourcesInTheLoadersOrder) {
                     EXPECT_EQ(spec.id, r.id);
                 ExpectResourceBytes(copy, r, spec.bytes, shift);
                 if (type == 3 || type == 1) {
-                    NeResource byId;
+                    NeResource byId, indexed;
                     ASSERT_TRUE(FindNeResource(&copy.module, type, (uint16_t)spec.id, &byId));
                     EXPECT_EQ(r.bytes, byId.bytes);
+                    std::vector<NeIndexedResource> index(
+                        IndexNeResources(&copy.module, type, nullptr));
+                    ASSERT_EQ(index.size(), IndexNeResources(&copy.module, type, index.data()));
+                    ASSERT_TRUE(FindIndexedNeResource(index.data(), index.size(), (uint16_t)spec.id,
+                                                      &indexed));
+                    EXPECT_EQ(r.bytes, indexed.bytes);
                 }
                 if (type == 14 || type == 12) groups++;
             }
@@ -221,6 +227,26 @@ TEST_F(DamagedNe, CountsAndOffsetsBeyondTheFile) {
     EXPECT_FALSE(FindNeResource(&copy.module, 2, 1, &r));
     EXPECT_TRUE(FindNeResource(&copy.module, 2, 5, &r));
     EXPECT_TRUE(FindNeResource(&copy.module, 3, 7, &r));
+}
+
+TEST_F(DamagedNe, TheFirstOfEqualIdentifiersIsFoundBothWays) {
+    std::vector<NeResourceSpec> twice = {{3, 9, "", restest::MakeIconImage(16, 16, 1, 2)},
+                                         {3, 4, "", restest::MakeIconImage(16, 16, 4, 3)},
+                                         {3, 9, "", restest::MakeIconImage(32, 32, 4, 4)},
+                                         {3, 2, "", restest::MakeIconImage(16, 16, 8, 5)}};
+    ASSERT_TRUE(OpenCopy(WriteNeModule(twice, 4).bytes, &copy));
+    std::vector<NeIndexedResource> index(IndexNeResources(&copy.module, 3, nullptr));
+    ASSERT_EQ(4u, IndexNeResources(&copy.module, 3, index.data()));
+    NeResource walked, indexed;
+    for (uint16_t id : {9, 4, 2}) {
+        ASSERT_TRUE(FindNeResource(&copy.module, 3, id, &walked));
+        ASSERT_TRUE(FindIndexedNeResource(index.data(), index.size(), id, &indexed));
+        EXPECT_EQ(walked.bytes, indexed.bytes);
+    }
+    ASSERT_TRUE(FindIndexedNeResource(index.data(), index.size(), 9, &indexed));
+    EXPECT_EQ(twice[0].bytes.size(), indexed.size);
+    EXPECT_FALSE(FindIndexedNeResource(index.data(), index.size(), 3, &indexed));
+    EXPECT_FALSE(FindIndexedNeResource(index.data(), 0, 9, &indexed));
 }
 
 }  // namespace

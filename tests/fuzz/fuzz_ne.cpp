@@ -1,11 +1,13 @@
 // The NE resource reader over a fuzzed file. Input: the file itself. Every
 // resource of the kinds that extraction reads is enumerated, and the images
-// that each group names are looked up by identifier, as extraction does.
+// that each group names are looked up by identifier, as extraction does, both
+// by walking the table and through the sorted index, which must agree.
 // libFuzzer hands the input over in a heap block of exactly its size, so the
 // address sanitizer sees any read past the file; what the reader reports is
 // also checked to lie inside the file.
 #include <stddef.h>
 #include <stdint.h>
+#include <stdlib.h>
 
 #include "../../extract/neres.h"
 #include "../../util/lebytes.h"
@@ -25,6 +27,8 @@ void Check(bool condition) {
 struct Walk {
     const NeModule* module;
     uint16_t imageType;  // 3 or 1 for groups, 0 for bitmaps
+    const NeIndexedResource* index;
+    size_t indexed;
     size_t groups;
     unsigned sum;  // keeps the reads of the bytes from being left out
 };
@@ -46,9 +50,12 @@ void LookUpImages(Walk* walk, const NeResource* group) {
     if (count > held) count = held;
     if (count > MAX_ENTRIES_LOOKED_UP) count = MAX_ENTRIES_LOOKED_UP;
     for (size_t i = 0; i < count; i++) {
-        NeResource image;
+        NeResource image, indexed;
         uint16_t id = ReadLE16(group->bytes + 6 + 14 * i + 12);
-        if (!FindNeResource(walk->module, walk->imageType, id, &image)) continue;
+        bool found = FindNeResource(walk->module, walk->imageType, id, &image);
+        Check(found == FindIndexedNeResource(walk->index, walk->indexed, id, &indexed));
+        if (!found) continue;
+        Check(image.bytes == indexed.bytes && image.size == indexed.size);
         Check(image.bytes != nullptr && !image.named && image.id == id);
         Touch(walk, image.bytes, image.size);
     }
@@ -80,9 +87,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint16_t types[][2] = {{14, 3}, {12, 1}, {2, 0}};
     unsigned sum = 0;
     for (const auto& type : types) {
-        Walk walk = {&module, type[1], 0, 0};
+        size_t indexed = 0;
+        NeIndexedResource* index = nullptr;
+        if (type[1] != 0) {
+            indexed = IndexNeResources(&module, type[1], nullptr);
+            index = (NeIndexedResource*)malloc(indexed ? indexed * sizeof(NeIndexedResource) : 1);
+            Check(IndexNeResources(&module, type[1], index) == indexed);
+            for (size_t i = 1; i < indexed; i++)
+                Check(index[i - 1].resource.id <= index[i].resource.id);
+        }
+        Walk walk = {&module, type[1], index, indexed, 0, 0};
         EnumNeResources(&module, type[0], Visit, &walk);
         sum += walk.sum;
+        free(index);
     }
     volatile unsigned keep = sum;
     (void)keep;
