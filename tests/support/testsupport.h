@@ -46,6 +46,17 @@ bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info,
 HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs);
 std::vector<HWND> ProcessWindows(DWORD processId, const char* className);
 
+// Top-level windows of any process whose class matches.
+std::vector<HWND> TopLevelWindows(const char* className);
+// Wine's system tray without a desktop: one standalone tray window with a child
+// window per icon. These are the icon windows, in the tray's order.
+std::vector<HWND> TrayIconWindows();
+// The visible popup menu window of the process, waiting up to timeoutMs.
+HWND WaitForMenu(DWORD processId, DWORD timeoutMs);
+// Real button presses at a screen point, through the system's input queue
+// (for example MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP).
+void ClickAt(POINT point, DWORD downFlag, DWORD upFlag);
+
 // Presses and releases one key through the real input queue (SendInput), so
 // that it reaches whichever window has the focus.
 void PressKey(WORD virtualKey);
