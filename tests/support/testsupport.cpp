@@ -25,7 +25,9 @@ static std::string ProgramName() {
     return dot == std::string::npos ? s : s.substr(0, dot);
 }
 
-std::string TestDir() { return ModuleFolder(); }
+std::string TestDir() {
+    return ModuleFolder();
+}
 
 std::string PelnoreExe() {
     std::string dir = TestDir();
@@ -70,7 +72,8 @@ bool ReadFileBytes(const std::string& path, std::vector<unsigned char>* bytes) {
     if (!f) return false;
     unsigned char block[65536];
     size_t n;
-    while ((n = fread(block, 1, sizeof(block), f)) > 0) bytes->insert(bytes->end(), block, block + n);
+    while ((n = fread(block, 1, sizeof(block), f)) > 0)
+        bytes->insert(bytes->end(), block, block + n);
     bool ok = !ferror(f);
     fclose(f);
     return ok;
@@ -229,6 +232,55 @@ HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutM
     }
 }
 
+struct ClassSearch {
+    const char* className;
+    std::vector<HWND> found;
+};
+
+static BOOL CALLBACK CollectByClass(HWND window, LPARAM lParam) {
+    ClassSearch* search = (ClassSearch*)lParam;
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof(name));
+    if (lstrcmpiA(name, search->className) == 0) search->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows(const char* className) {
+    ClassSearch search = {className, {}};
+    EnumWindows(CollectByClass, (LPARAM)&search);
+    return search.found;
+}
+
+std::vector<HWND> TrayIconWindows() {
+    ClassSearch search = {"__winex11_tray_icon", {}};
+    for (HWND tray : TopLevelWindows("__winex11_standalone_tray"))
+        EnumChildWindows(tray, CollectByClass, (LPARAM)&search);
+    return search.found;
+}
+
+HWND WaitForMenu(DWORD processId, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    do {
+        for (HWND menu : ProcessWindows(processId, "#32768"))
+            if (IsWindowVisible(menu)) return menu;
+        Sleep(20);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+void ClickAt(POINT point, DWORD downFlag, DWORD upFlag) {
+    SetCursorPos(point.x, point.y);
+    Sleep(100);
+    INPUT inputs[2] = {};
+    inputs[0].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = downFlag;
+    inputs[1].type = INPUT_MOUSE;
+    inputs[1].mi.dwFlags = upFlag;
+    SendInput(1, &inputs[0], sizeof(INPUT));
+    Sleep(50);
+    SendInput(1, &inputs[1], sizeof(INPUT));
+}
+
 void PressKey(WORD virtualKey) {
     INPUT keys[2] = {};
     keys[0].type = keys[1].type = INPUT_KEYBOARD;
@@ -237,7 +289,9 @@ void PressKey(WORD virtualKey) {
     SendInput(2, keys, sizeof(INPUT));
 }
 
-std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+std::string Quote(const std::string& text) {
+    return "\"" + text + "\"";
+}
 
 bool BuildModule(const std::string& path, const std::vector<ResourceSpec>& resources) {
     std::string stub = TestDir() + "\\fixtures\\stub.dll";

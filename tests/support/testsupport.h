@@ -68,6 +68,16 @@ RECT WindowRect(HWND window);
 // Dispatches the thread's messages for ms milliseconds; keyboard messages go
 // through IsDialogMessageA when the active window is a dialog.
 void PumpMessages(DWORD ms);
+// Top-level windows of any process whose class matches.
+std::vector<HWND> TopLevelWindows(const char* className);
+// Wine's system tray without a desktop: one standalone tray window with a child
+// window per icon. These are the icon windows, in the tray's order.
+std::vector<HWND> TrayIconWindows();
+// The visible popup menu window of the process, waiting up to timeoutMs.
+HWND WaitForMenu(DWORD processId, DWORD timeoutMs);
+// Real button presses at a screen point, through the system's input queue
+// (for example MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP).
+void ClickAt(POINT point, DWORD downFlag, DWORD upFlag);
 
 // Presses and releases one key through the real input queue (SendInput), so
 // that it reaches whichever window has the focus.
