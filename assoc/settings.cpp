@@ -5,6 +5,7 @@
 
 #include <string.h>
 
+#include "../util/ansipath.h"
 #include "../util/bounded.h"
 #include "../util/mbstring.h"
 
@@ -191,11 +192,23 @@ void BuildVerbKeyText(const char* extension, char* keyText) {
     AppendKeyText(keyText, length, kVerbKeyName);
 }
 
+// The running program's path as the verb must name it. The command line is
+// stored through the ANSI registry functions, so a folder or name that the
+// ANSI code page cannot hold would be stored with '?' or look-alikes in it and
+// name no program: its short path is taken then. Where that cannot be held
+// either, the 8-bit path is taken as it comes.
+static void ReadProgramPathForVerb(char* path /* PATH_CAPACITY */) {
+    WCHAR wide[PATH_CAPACITY];
+    DWORD n = GetModuleFileNameW(nullptr, wide, PATH_CAPACITY);
+    if (n > 0 && n < PATH_CAPACITY && AnsiPathForWide(wide, path)) return;
+    n = GetModuleFileNameA(nullptr, path, PATH_CAPACITY);
+    // A path longer than the buffer comes back cut and, on older systems, unterminated.
+    path[n < PATH_CAPACITY ? n : PATH_CAPACITY - 1] = '\0';
+}
+
 size_t BuildDefaultCommandLine(char* buffer) {
     char path[PATH_CAPACITY];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
-    // A path longer than the buffer comes back cut and, on older systems, unterminated.
-    path[n < sizeof(path) ? n : sizeof(path) - 1] = '\0';
+    ReadProgramPathForVerb(path);
     buffer[0] = '\0';
     const char* pieces[] = {"\"", path, "\"", " ", "\"", "%1", "\""};
     size_t length = 0;
