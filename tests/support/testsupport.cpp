@@ -112,16 +112,10 @@ static std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INF
     return text;
 }
 
-RunResult RunCapturingDebugOutput(const std::string& commandLine, DWORD timeoutMs) {
+// Debugs a started process until it ends or timeoutMs pass, collecting its
+// debug-channel texts; closes the process's handles.
+static RunResult CollectDebugOutput(PROCESS_INFORMATION info, DWORD timeoutMs) {
     RunResult result;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-                        nullptr, nullptr, &startup, &info))
-        return result;
     result.started = true;
     DWORD deadline = GetTickCount() + timeoutMs;
     for (;;) {
@@ -157,6 +151,30 @@ RunResult RunCapturingDebugOutput(const std::string& commandLine, DWORD timeoutM
     return result;
 }
 
+RunResult RunCapturingDebugOutput(const std::string& commandLine, DWORD timeoutMs) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                        nullptr, nullptr, &startup, &info))
+        return RunResult();
+    return CollectDebugOutput(info, timeoutMs);
+}
+
+RunResult RunCapturingDebugOutput(const std::wstring& commandLine, DWORD timeoutMs) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                        nullptr, nullptr, &startup, &info))
+        return RunResult();
+    return CollectDebugOutput(info, timeoutMs);
+}
+
 bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info, WORD showCommand) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
@@ -165,6 +183,17 @@ bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info, WOR
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, info) != 0;
+}
+
+bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION* info, WORD showCommand) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = showCommand;
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, info) != 0;
 }
 
@@ -230,5 +259,13 @@ void PressKey(WORD virtualKey) {
 }
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
+std::wstring Widen(const std::string& text) {
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(n > 0 ? (size_t)n : 1, L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
 
 }  // namespace testsupport

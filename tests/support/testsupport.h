@@ -34,12 +34,17 @@ struct RunResult {
 // Runs commandLine (exactly as given to CreateProcessA) as a debuggee so that
 // its OutputDebugStringA texts are collected; kills it after timeoutMs.
 RunResult RunCapturingDebugOutput(const std::string& commandLine, DWORD timeoutMs);
+// The same with a wide command line (CreateProcessW), for names that the ANSI
+// code page cannot hold.
+RunResult RunCapturingDebugOutput(const std::wstring& commandLine, DWORD timeoutMs);
 // Runs commandLine and waits; showCommand goes into STARTUPINFO.
 RunResult RunAndWait(const std::string& commandLine, DWORD timeoutMs,
                      WORD showCommand = SW_SHOWNORMAL);
 
 // Starts a program without waiting; the caller closes the handles.
 bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info,
+                  WORD showCommand = SW_SHOWNORMAL);
+bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION* info,
                   WORD showCommand = SW_SHOWNORMAL);
 // The first top-level window of the process whose class matches (null: any),
 // waiting up to timeoutMs for it to appear.
@@ -52,5 +57,7 @@ void PressKey(WORD virtualKey);
 
 // "\"" + text + "\"".
 std::string Quote(const std::string& text);
+// An ANSI text in UTF-16.
+std::wstring Widen(const std::string& text);
 
 }  // namespace testsupport
