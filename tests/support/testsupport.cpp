@@ -31,24 +31,29 @@ std::string PelnoreExe() {
     return dir.substr(0, cut) + "\\pelnore.exe";
 }
 
-bool RemoveTree(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+// Wide calls throughout, so that names the ANSI code page cannot hold go too.
+static bool RemoveTreeW(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        return DeleteFileA(path.c_str()) != 0;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        return DeleteFileW(path.c_str()) != 0;
     }
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..") continue;
-            RemoveTree(path + "\\" + name);
-        } while (FindNextFileA(find, &data));
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            RemoveTreeW(path + L"\\" + name);
+        } while (FindNextFileW(find, &data));
         FindClose(find);
     }
-    return RemoveDirectoryA(path.c_str()) != 0;
+    return RemoveDirectoryW(path.c_str()) != 0;
+}
+
+bool RemoveTree(const std::string& path) {
+    return RemoveTreeW(Widen(path));
 }
 
 std::string ScratchDir(const std::string& name) {
