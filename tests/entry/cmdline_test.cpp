@@ -20,31 +20,8 @@ namespace {
 
 typedef std::vector<std::string> Args;
 
-// Splits line (8-bit) and checks the block: argc + 1 pointers, the last null, then the
-// texts packed in order right behind the table, ending exactly at the block's
-// end, which is the size the counting pass found and the size malloc gave.
-Args SplitBytes(const char* line) {
-    int counted = -1;
-    size_t size = CommandLineBlockSize(line, &counted);
-    int argc = -1;
-    char** argv = SplitCommandLine(line, &argc);
-    EXPECT_NE(nullptr, argv);
-    if (argv == nullptr) return Args();
-    EXPECT_EQ(counted, argc);
-    EXPECT_GE(argc, 1);
-    EXPECT_EQ(size, _msize(argv));
-    EXPECT_EQ(nullptr, argv[argc]);
-    const char* expected = (const char*)(argv + argc + 1);
-    Args args;
-    for (int i = 0; i < argc; i++) {
-        EXPECT_EQ(expected, argv[i]) << "argument " << i;
-        if (argv[i] != expected) break;
-        args.push_back(argv[i]);
-        expected += strlen(argv[i]) + 1;
-    }
-    EXPECT_EQ((const char*)argv + size, expected);
-    free(argv);
-    return args;
+std::string Narrow(const char* text) {
+    return text;
 }
 
 std::string Narrow(const wchar_t* text) {
@@ -53,35 +30,54 @@ std::string Narrow(const wchar_t* text) {
     return out;
 }
 
-// The wide split of a line that is valid code page 932 (a lone lead byte is
-// not), with the same block shape, its arguments converted back.
-Args SplitWide(const char* line) {
-    wchar_t wide[4096];
-    if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, line, -1, wide, 4096) == 0) return Args();
-    int argc = -1;
-    wchar_t** argv = SplitCommandLineW(wide, &argc);
+size_t TextLength(const char* text) {
+    return strlen(text);
+}
+size_t TextLength(const wchar_t* text) {
+    return wcslen(text);
+}
+
+// Checks a split's block and frees it: argc + 1 pointers, the last null, then
+// the texts packed in order right behind the table, ending exactly at the end
+// of the block that malloc gave. The arguments come back in code page 932.
+template <typename Char>
+Args ReadBlock(Char** argv, int argc) {
     EXPECT_NE(nullptr, argv);
     if (argv == nullptr) return Args();
+    EXPECT_GE(argc, 1);
     EXPECT_EQ(nullptr, argv[argc]);
-    const wchar_t* expected = (const wchar_t*)(argv + argc + 1);
+    const Char* expected = (const Char*)(argv + argc + 1);
     Args args;
     for (int i = 0; i < argc; i++) {
-        EXPECT_EQ(expected, argv[i]) << "wide argument " << i;
+        EXPECT_EQ(expected, argv[i]) << "argument " << i;
         if (argv[i] != expected) break;
         args.push_back(Narrow(argv[i]));
-        expected += wcslen(argv[i]) + 1;
+        expected += TextLength(argv[i]) + 1;
     }
     EXPECT_EQ((const char*)argv + _msize(argv), (const char*)expected);
     free(argv);
     return args;
 }
 
-// Both splits of line; the wide one must agree wherever the line converts.
+// Splits line, whose block must have the size the counting pass found; and
+// wherever the line is valid code page 932 (a lone lead byte is not), its wide
+// form must split into the same arguments.
 Args Split(const char* line) {
-    Args args = SplitBytes(line);
-    wchar_t probe[4096];
-    if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, line, -1, probe, 4096) != 0) {
-        EXPECT_EQ(args, SplitWide(line)) << "wide split of: " << line;
+    int counted = -1;
+    size_t size = CommandLineBlockSize(line, &counted);
+    int argc = -1;
+    char** argv = SplitCommandLine(line, &argc);
+    EXPECT_EQ(counted, argc);
+    if (argv != nullptr) {
+        EXPECT_EQ(size, _msize(argv));
+    }
+    Args args = ReadBlock(argv, argc);
+
+    wchar_t wide[4096];
+    if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, line, -1, wide, 4096) != 0) {
+        int wideCount = -1;
+        wchar_t** wideArgv = SplitCommandLineW(wide, &wideCount);
+        EXPECT_EQ(args, ReadBlock(wideArgv, wideCount)) << "wide split of: " << line;
     }
     return args;
 }
