@@ -5,6 +5,7 @@
 
 #include <string.h>
 
+#include "../util/ansipath.h"
 #include "../util/bounded.h"
 #include "../util/mbstring.h"
 #include "../util/pathpart.h"
@@ -192,10 +193,22 @@ void BuildVerbKeyText(const char* extension, char* keyText) {
     AppendKeyText(keyText, length, kVerbKeyName);
 }
 
+// The running program's path as the verb must name it. The command line is
+// stored through the ANSI registry functions, so a folder or name that the
+// ANSI code page cannot hold would be stored with '?' or look-alikes in it and
+// name no program: its short path is taken then. Where that cannot be held
+// either, the 8-bit path is taken as it comes; a path too long for the buffer
+// gives "" rather than the path of another file.
+static void ReadProgramPathForVerb(char* path /* PATH_CAPACITY */) {
+    WCHAR wide[PATH_CAPACITY];
+    DWORD n = GetModuleFileNameW(nullptr, wide, PATH_CAPACITY);
+    if (n > 0 && n < PATH_CAPACITY && AnsiPathForWide(wide, path)) return;
+    GetModulePath(nullptr, path, PATH_CAPACITY);
+}
+
 size_t BuildDefaultCommandLine(char* buffer) {
     char path[PATH_CAPACITY];
-    // A path too long for the buffer gives "" rather than the path of another file.
-    GetModulePath(nullptr, path, sizeof(path));
+    ReadProgramPathForVerb(path);
     buffer[0] = '\0';
     const char* pieces[] = {"\"", path, "\"", " ", "\"", "%1", "\""};
     size_t length = 0;

@@ -121,8 +121,17 @@ protected:
 
     // Starts the program and waits until its dialog is initialised and shown.
     HWND Start() {
-        if (!testsupport::StartProcess(testsupport::Quote(testsupport::PelnoreExe()), &process))
-            return nullptr;
+        return Started(
+            testsupport::StartProcess(testsupport::Quote(testsupport::PelnoreExe()), &process));
+    }
+
+    // The same for a copy of the program given by its wide path.
+    HWND StartCopy(const std::wstring& exe) {
+        return Started(testsupport::StartProcess(L"\"" + exe + L"\"", &process));
+    }
+
+    HWND Started(bool started) {
+        if (!started) return nullptr;
         HWND dialog = testsupport::WaitForProcessWindow(process.dwProcessId, "#32770", 20000);
         if (!dialog) return nullptr;
         DWORD start = GetTickCount();
@@ -190,6 +199,40 @@ TEST_F(AssocDialog, FreshStateShowsDefaultsAndCancelWritesNothing) {
     EXPECT_EQ(0u, WaitForExit());
     EXPECT_TRUE(regtools::SameTree(exeBefore, regtools::Save(exeShell)));
     EXPECT_TRUE(regtools::SameTree(dllBefore, regtools::Save(dllShell)));
+}
+
+// A copy kept in a folder whose name code page 932 cannot hold (Hangul) offers
+// a command line naming it by its short path, and that command runs it.
+TEST_F(AssocDialog, ACopyOutsideTheCodePageOffersItsShortPath) {
+    std::wstring folder = testsupport::Widen(testsupport::ScratchDir("wide")) + L"\\\uD3F4\uB354";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    std::wstring copy = folder + L"\\pelnore.exe";
+    ASSERT_TRUE(
+        CopyFileW(testsupport::Widen(testsupport::PelnoreExe()).c_str(), copy.c_str(), FALSE));
+    wchar_t shortPath[MAX_PATH] = L"";
+    ASSERT_NE(0u, GetShortPathNameW(copy.c_str(), shortPath, MAX_PATH));
+    char shortAnsi[MAX_PATH * 2] = "";
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath, -1, shortAnsi, sizeof(shortAnsi),
+                        nullptr, &lossy);
+    ASSERT_FALSE(lossy);
+
+    HWND dialog = StartCopy(copy);
+    ASSERT_NE(nullptr, dialog);
+    std::string expected = std::string("\"") + shortAnsi + "\" \"%1\"";
+    EXPECT_EQ(expected, ItemText(dialog, IDC_EXE_COMMAND));
+    EXPECT_EQ(expected, ItemText(dialog, IDC_DLL_COMMAND));
+    printf("copy in a Hangul folder: command line %s\n", ItemText(dialog, IDC_EXE_COMMAND).c_str());
+    Click(dialog, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit());
+
+    // What Explorer would run for a file: the copy starts and ends normally.
+    std::string command = expected.substr(0, expected.size() - 4) + "\"" +
+                          testsupport::ScratchDir("wide-none") + "\\none.dll\"";
+    testsupport::RunResult run = testsupport::RunAndWait(command, 60000);
+    EXPECT_TRUE(run.started) << command;
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
 }
 
 TEST_F(AssocDialog, TickingExeAndEditingThenOkWritesTheVerb) {

@@ -400,6 +400,95 @@ TEST(PelnoreRun, ResourceSizesBeyondTheMappedFileAreNotRead) {
     ExpectLoadableWithinBudget(source, dir + "\\pastend");
 }
 
+// ---------------------------------------------------------------- names outside the code page
+
+// The 8-bit form of a path by its short name, as the job should resolve it.
+std::string ShortAnsiPath(const std::wstring& path) {
+    wchar_t shortPath[MAX_PATH] = L"";
+    EXPECT_NE(0u, GetShortPathNameW(path.c_str(), shortPath, MAX_PATH));
+    char ansi[MAX_PATH * 2] = "";
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath, -1, ansi, sizeof(ansi), nullptr,
+                        &lossy);
+    EXPECT_FALSE(lossy);
+    return ansi;
+}
+
+// What GetCommandLineA shows of a wide argument: '?' or a best-fit look-alike
+// for every character the code page lacks.
+std::string AnsiAsShown(const std::wstring& text) {
+    char ansi[MAX_PATH * 2] = "";
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof(ansi), nullptr, nullptr);
+    return ansi;
+}
+
+std::string Printable(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        char unit[12];
+        snprintf(unit, sizeof(unit), c < 0x80 ? "%c" : "<U+%04X>", (unsigned)c);
+        out += unit;
+    }
+    return out;
+}
+
+std::string ListText(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += " " + name;
+    return text;
+}
+
+TEST(PelnoreRun, NamesOutsideTheCodePageGoThroughTheirShortNames) {
+    std::string dir = testsupport::ScratchDir("wide");
+    std::wstring wideDir = testsupport::Widen(dir);
+    std::wstring fixture = testsupport::Widen(FixtureDir() + "\\fixture.dll");
+    // Hangul, and a yen sign that the 8-bit line shows as a backslash: the
+    // look-alike x\y.dll exists and must stay untouched.
+    std::wstring korean = wideDir + L"\\\uC544\uC774\uCF58.dll";
+    std::wstring yen = wideDir + L"\\x\u00A5y.dll";
+    std::wstring missing = wideDir + L"\\\uC5C6\uC74C.dll";
+    ASSERT_TRUE(CopyFileW(fixture.c_str(), korean.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(fixture.c_str(), yen.c_str(), FALSE));
+    ASSERT_TRUE(CreateDirectoryA((dir + "\\x").c_str(), nullptr));
+    CopyFixture(dir + "\\x", "y.dll");
+    std::string japanese = CopyFixture(dir, "表示.dll");
+
+    std::wstring line = L"\"" + testsupport::Widen(testsupport::PelnoreExe()) + L"\" \"" + korean +
+                        L"\" \"" + yen + L"\" \"" + missing + L"\" \"" +
+                        testsupport::Widen(japanese) + L"\"";
+    testsupport::RunResult run = testsupport::RunCapturingDebugOutput(line, RUN_TIMEOUT);
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+
+    // The dump shows the 8-bit arguments as they came, not what the job used.
+    std::vector<std::string> dump;
+    for (const std::string& l : run.debugLines)
+        if (l.compare(0, 5, "argv[") == 0) dump.push_back(l);
+    ASSERT_EQ(5u, dump.size());
+    EXPECT_EQ("argv[ 1]=" + AnsiAsShown(korean) + "\r\n", dump[1]);
+    EXPECT_EQ("argv[ 2]=" + AnsiAsShown(yen) + "\r\n", dump[2]);
+    EXPECT_EQ("argv[ 4]=" + japanese + "\r\n", dump[4]);
+
+    // Output beside each source, in a folder named after its short name.
+    const std::wstring* sources[] = {&korean, &yen};
+    for (int i = 0; i < 2; i++) {
+        std::string used = ShortAnsiPath(*sources[i]);
+        std::string folder = used.substr(0, used.find_last_of('.'));
+        std::string ext = used.substr(used.find_last_of('.') + 1);
+        ExpectFixtureOutput(folder, ext);
+        printf("file %s\n  %s  path used %s\n  written in %s:%s\n", Printable(*sources[i]).c_str(),
+               dump[1 + i].c_str(), used.c_str(), folder.c_str(),
+               ListText(testsupport::ListFolder(folder)).c_str());
+    }
+    ExpectFixtureOutput(dir + "\\表示", "dll");
+    EXPECT_EQ(std::vector<std::string>{"y.dll"}, testsupport::ListFolder(dir + "\\x"));
+    // Two sources with their folders, x, and 表示.dll with its folder: the
+    // missing name left nothing.
+    EXPECT_EQ(7u, testsupport::ListFolder(dir).size());
+    printf("missing %s\n  %s  nothing written\n", Printable(missing).c_str(), dump[3].c_str());
+}
+
 // ---------------------------------------------------------------- the prefix's own DLLs
 
 struct NameList {
