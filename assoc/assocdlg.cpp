@@ -7,6 +7,7 @@
 #include "../about/aboutdlg.h"
 #include "../res/resource.h"
 #include "../util/bounded.h"
+#include "applyfailure.h"
 #include "settings.h"
 #include "support.h"
 
@@ -232,10 +233,16 @@ static BOOL OnInitDialog(HWND dialog) {
     return FALSE;
 }
 
+// A change that could be written nowhere is said, and the dialog stays open
+// with the user's edits, so that nothing looks done that was not.
 static void OnOk(HWND dialog) {
     ReadDialogSettings(dialog, &g_state.edited);
     DWORD changed = DiffAssociationSettings(&g_state.edited, &g_state.loaded);
-    ApplyAssociationSettings(&g_state.edited, changed);
+    DWORD failed = ApplyAssociationChanges(&g_state.edited, changed);
+    if (failed != 0) {
+        ShowApplyFailure(dialog, &g_state.edited, failed);
+        return;
+    }
     EndDialog(dialog, IDOK);
 }
 
