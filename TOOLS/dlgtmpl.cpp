@@ -5,6 +5,8 @@
 
 #include <stdlib.h>
 
+const Utf16Char DIALOG_FACE_NAME[] = u"ＭＳ Ｐゴシック";
+
 // WS_CHILD: the dialog manager creates every item as a child of the dialog.
 static const uint32_t ITEM_CHILD_STYLE = 0x40000000u;
 // The word that announces an ordinal in a name-or-ordinal field.

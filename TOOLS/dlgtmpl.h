@@ -14,6 +14,12 @@ typedef char16_t Utf16Char;
 
 inline NameOrId NameOrIdFromText(const Utf16Char* text) { return (NameOrId)text; }
 
+// Predefined control classes by the atoms that templates name them with.
+enum { DIALOG_CLASS_BUTTON = 0x0080, DIALOG_CLASS_STATIC = 0x0082 };
+// Font of the program's in-memory dialogs: this face at DIALOG_POINT_SIZE.
+extern const Utf16Char DIALOG_FACE_NAME[];
+enum { DIALOG_POINT_SIZE = 9 };
+
 struct DialogDescription {
     uint32_t style;
     uint32_t extendedStyle;
@@ -27,7 +33,7 @@ struct DialogDescription {
 };
 
 struct DialogItemDescription {
-    NameOrId windowClass;  // atom (0x0080 button, 0x0082 static) or class name
+    NameOrId windowClass;  // atom (DIALOG_CLASS_BUTTON, ...) or class name
     NameOrId text;         // 0: empty text
     uint32_t style;        // WS_CHILD is added by the builder
     uint32_t extendedStyle;

@@ -5,14 +5,13 @@
 
 #include <shellapi.h>
 
-#include "../app/trace.h"
+#include "../util/bounded.h"
+#include "../util/pathpart.h"
+#include "../util/trace.h"
 
 // The source path as the build of record writes it into its traces; __FILE__
 // would give whatever path this build happened to use.
 static const char TOOLWIND_SOURCE_PATH[] = "..\\..\\TOOLS\\toolwind.cpp";
-
-// Capacity of the module path buffer of GetModuleIcon.
-enum { MODULE_PATH_CAPACITY = 522 };
 
 // Writes "<file>(<line>) : <test> \r\n" for a failed check; always false.
 static bool TraceFailedCheck(int line, const char* testText) {
@@ -239,13 +238,14 @@ HICON GetFileIcon(const char* path, bool smallIcon) {
 }
 
 HICON GetModuleIcon(HMODULE module, bool smallIcon) {
-    char path[MODULE_PATH_CAPACITY];
-    DWORD length = GetModuleFileNameA(module, path, sizeof(path));
-    // A cut path would name another file, and older systems leave it
-    // unterminated: treat it like a failure.
-    if (length == 0 || length >= sizeof(path)) return nullptr;
-    path[length] = '\0';
+    char path[PATH_CAPACITY];
+    if (GetModulePath(module, path, sizeof(path)) == 0) return nullptr;
     return GetFileIcon(path, smallIcon);
+}
+
+BOOL SetDialogResult(HWND dialog, LRESULT result) {
+    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, result);
+    return TRUE;
 }
 
 HICON SetWindowIcon(HWND window, WPARAM which, HICON icon) {

@@ -48,6 +48,11 @@ bool EnableDlgItem(HWND dialog, int itemId, bool enable);
 bool IsValidWindow(HWND window);
 bool IsValidDlgItem(HWND dialog, int itemId);
 
+// A dialog procedure's answer to a message whose result is not its return
+// value (WM_NCHITTEST, say): stores result in DWLP_MSGRESULT; returns TRUE, the
+// procedure's "handled".
+BOOL SetDialogResult(HWND dialog, LRESULT result);
+
 // Placement and menus.
 void PlaceWindowAtCursor(HWND window);
 BOOL TrackPopupMenuAt(POINT point, HWND window, HMENU menu);

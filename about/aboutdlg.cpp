@@ -10,10 +10,13 @@
 
 #include "../TOOLS/toolwind.h"
 #include "../util/bounded.h"
+#include "../util/pathpart.h"
 #include "linklabel.h"
 
-// The one About box of the process, null while none is open. Only the thread
-// that runs the association dialog touches it.
+// The one About box of the process, null while none is open. It stays
+// process-wide because it is what keeps to one box at a time: a second
+// ShowAboutDialog brings this box forward instead of opening another. Only the
+// thread that runs the association dialog touches it.
 static HWND g_currentAboutBox = nullptr;
 
 static const char kTooltipText[] = "サポートサイトへ";
@@ -21,24 +24,21 @@ static const char kSystemResourceFormat[] = "システムリソース： %d ％�
 
 // ---------------------------------------------------------------- template
 
-static const Utf16Char kFaceName[] = u"ＭＳ Ｐゴシック";
 static const Utf16Char kOkText[] = u"OK";
-
-enum { CLASS_BUTTON = 0x0080, CLASS_STATIC = 0x0082 };
 
 static const DialogDescription kAboutDialog = {
     0x90C820C2,  // WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_CONTEXTHELP |
                  // DS_MODALFRAME | DS_SETFONT | DS_SYSMODAL
-    0, 5, 0, 0, 38, 56, 0, nullptr, 0, kFaceName, 9,
+    0, 5, 0, 0, 38, 56, 0, nullptr, 0, DIALOG_FACE_NAME, DIALOG_POINT_SIZE,
 };
 
 // The text lines start one unit wide; fitting widens them to their texts.
 static const DialogItemDescription kAboutItems[] = {
-    {CLASS_STATIC, 0, 0x50000003, 0, 7, 7, 20, 21, IDC_ABOUT_ICON},
-    {CLASS_STATIC, 0, 0x50000000, 0, 30, 7, 1, 8, IDC_ABOUT_VERSION},
-    {CLASS_STATIC, 0, 0x50000000, 0, 30, 16, 1, 8, IDC_ABOUT_LINK},
-    {CLASS_STATIC, 0, 0x50000000, 0, 30, 25, 1, 8, IDC_ABOUT_SYSRES},
-    {CLASS_BUTTON, NameOrIdFromText(kOkText), 0x50020001, 0, 45, 35, 45, 14, IDOK},
+    {DIALOG_CLASS_STATIC, 0, 0x50000003, 0, 7, 7, 20, 21, IDC_ABOUT_ICON},
+    {DIALOG_CLASS_STATIC, 0, 0x50000000, 0, 30, 7, 1, 8, IDC_ABOUT_VERSION},
+    {DIALOG_CLASS_STATIC, 0, 0x50000000, 0, 30, 16, 1, 8, IDC_ABOUT_LINK},
+    {DIALOG_CLASS_STATIC, 0, 0x50000000, 0, 30, 25, 1, 8, IDC_ABOUT_SYSRES},
+    {DIALOG_CLASS_BUTTON, NameOrIdFromText(kOkText), 0x50020001, 0, 45, 35, 45, 14, IDOK},
 };
 
 void* BuildAboutTemplate() { return BuildDialogTemplate(&kAboutDialog, kAboutItems); }
@@ -47,8 +47,7 @@ void* BuildAboutTemplate() { return BuildDialogTemplate(&kAboutDialog, kAboutIte
 
 void* LoadModuleVersionInfo(HMODULE module, DWORD* translation) {
     char path[PATH_CAPACITY];
-    DWORD length = GetModuleFileNameA(module, path, sizeof(path));
-    if (length == 0 || length >= sizeof(path)) return nullptr;
+    if (GetModulePath(module, path, sizeof(path)) == 0) return nullptr;
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeA(path, &ignored);
     if (size == 0) return nullptr;
@@ -255,9 +254,7 @@ static INT_PTR OnLinkNotify(HWND dialog, LPARAM lParam) {
 // answer their own hit-tests and keep their clicks.
 static INT_PTR OnAboutHitTest(HWND dialog, WPARAM wParam, LPARAM lParam) {
     LRESULT hit = DefWindowProcA(dialog, WM_NCHITTEST, wParam, lParam);
-    if (hit == HTCLIENT) hit = HTCAPTION;
-    SetWindowLongA(dialog, DWL_MSGRESULT, (LONG)hit);
-    return TRUE;
+    return SetDialogResult(dialog, hit == HTCLIENT ? HTCAPTION : hit);
 }
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -287,13 +284,13 @@ static void BringAboutBoxForward(HWND box) {
     ShowWindow(box, SW_SHOWDEFAULT);
 }
 
-bool ShowAboutDialog(HWND owner, const AboutInfo* info) {
+void ShowAboutDialog(HWND owner, const AboutInfo* info) {
     if (g_currentAboutBox != nullptr) {
         BringAboutBoxForward(g_currentAboutBox);
-        return true;
+        return;
     }
     void* dialogTemplate = BuildAboutTemplate();
-    if (dialogTemplate == nullptr) return true;
+    if (dialogTemplate == nullptr) return;
     HMODULE module = GetModuleHandleA(nullptr);
     AboutDialogData data;
     data.largeIcon = GetModuleIcon(module, false);
@@ -305,5 +302,4 @@ bool ShowAboutDialog(HWND owner, const AboutInfo* info) {
     DestroyIcon(data.largeIcon);
     DestroyIcon(data.smallIcon);
     free(dialogTemplate);
-    return true;
 }

@@ -33,8 +33,8 @@ enum {
     ABOUT_SYSRES_CAPACITY = 34,   // the system-resources line; 100 % fills it
 };
 
-// Runs the box modally (or brings an open one forward); always true.
-bool ShowAboutDialog(HWND owner, const AboutInfo* info);
+// Runs the box modally, or brings an open one forward.
+void ShowAboutDialog(HWND owner, const AboutInfo* info);
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // The dialog template in one malloc block, or null; free() it after the dialog.
 void* BuildAboutTemplate();

@@ -10,11 +10,12 @@
 
 #include "../extract/extract.h"
 #include "../res/resource.h"
+#include "../util/ansipath.h"
 #include "../util/bounded.h"
 #include "../util/mbstring.h"
 #include "../util/pathpart.h"
 #include "progress.h"
-#include "worker.h"
+#include "../util/worker.h"
 
 struct KindSwitch {
     KindMask bit;
@@ -78,14 +79,16 @@ static bool ParseToFileSystemPath(IShellFolder* desktop, IMalloc* allocator, con
     if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide, &eaten, &item, nullptr)) ||
         item == nullptr)
         return false;
+    // The item keeps its long name even when the argument was its short one,
+    // and the 8-bit form of that name would lose the characters the ANSI code
+    // page lacks: take the wide path, and its short form where it must.
     bool ok = false;
-    char* shellPath = (char*)malloc(65536);
+    WCHAR* shellPath = (WCHAR*)malloc(65536);
     if (shellPath != nullptr) {
-        shellPath[0] = '\0';
-        if (SHGetPathFromIDListA(item, shellPath)) {
-            shellPath[65535] = '\0';
-            CopyBounded(output, PATH_CAPACITY, shellPath);
-            ok = output[0] != '\0';
+        shellPath[0] = L'\0';
+        if (SHGetPathFromIDListW(item, shellPath)) {
+            shellPath[65536 / sizeof(WCHAR) - 1] = L'\0';
+            ok = AnsiPathForWide(shellPath, output) && output[0] != '\0';
         }
         free(shellPath);
     }

@@ -2,25 +2,8 @@
 // job that runs the worker under the hidden progress dialog.
 #pragma once
 
+#include "../extract/extract.h"
 #include "../util/compat.h"
-
-// Kinds that the command line switched off.
-typedef unsigned int KindMask;
-enum {
-    KIND_ICON = 0x01,
-    KIND_CURSOR = 0x02,
-    KIND_BITMAP = 0x04,
-    KIND_AVI = 0x08,
-    KIND_WAVE = 0x10,
-    KIND_ANICURSOR = 0x20,
-    KIND_RIFF_ALL = 0x38,
-};
-
-struct ExtractionJob {
-    KindMask kindMask;
-    int fileCount;
-    char** paths;  // fileCount + 1 entries, the last null; each its own heap copy
-};
 
 // Called by the entry with the whole table, program name included; returns 0.
 int RunExtractionJob(HINSTANCE module, int argc, char** argv);

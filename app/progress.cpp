@@ -9,7 +9,7 @@
 #include "../TOOLS/dlgtmpl.h"
 #include "../TOOLS/toolwind.h"
 #include "../util/bounded.h"
-#include "worker.h"
+#include "../util/worker.h"
 
 static const char PROP_THREAD[] = "PROP_THREAD";
 static const char PROP_TRAYICON[] = "PROP_TRAYICON";
@@ -45,17 +45,16 @@ struct ProgressDialogParams {
 // ---- Template ----
 
 void* BuildProgressTemplate() {
-    static const Utf16Char FACE_NAME[] = u"ＭＳ Ｐゴシック";
     static const Utf16Char OK_TEXT[] = u"OK";
     DialogDescription dialog = {};
     dialog.style = WS_POPUP | DS_SETFONT;
     dialog.itemCount = 1;
     dialog.cx = 1;
     dialog.cy = 1;
-    dialog.faceName = FACE_NAME;
-    dialog.pointSize = 9;
+    dialog.faceName = DIALOG_FACE_NAME;
+    dialog.pointSize = DIALOG_POINT_SIZE;
     DialogItemDescription button = {};
-    button.windowClass = 0x0080;  // the button class atom
+    button.windowClass = DIALOG_CLASS_BUTTON;
     button.text = NameOrIdFromText(OK_TEXT);
     button.style = WS_CHILD | WS_GROUP | BS_DEFPUSHBUTTON;
     button.cx = 1;

@@ -3,10 +3,13 @@
 // differs from the settings loaded when the dialog opened.
 #include "assocdlg.h"
 
+#include <stdlib.h>
+
 #include "../TOOLS/toolwind.h"
 #include "../about/aboutdlg.h"
 #include "../res/resource.h"
 #include "../util/bounded.h"
+#include "applyfailure.h"
 #include "settings.h"
 #include "support.h"
 
@@ -28,19 +31,14 @@ enum GroupColumn {
 };
 
 struct ControlGroup {
-    int typeId;
-    DWORD typeBit;
     int controls[GROUP_CONTROL_COUNT];
 };
 
+// Indexed like the settings blocks: typeId - FILE_TYPE_ID_BASE of FileTypeTable.
 static const ControlGroup ControlGroupTable[FILE_TYPE_COUNT] = {
-    {1000,
-     1,
-     {IDC_EXE_CHECK, IDC_EXE_DETAILS, IDC_EXE_KEY, IDC_EXE_KEY_LABEL, IDC_EXE_MENU,
+    {{IDC_EXE_CHECK, IDC_EXE_DETAILS, IDC_EXE_KEY, IDC_EXE_KEY_LABEL, IDC_EXE_MENU,
       IDC_EXE_MENU_LABEL, IDC_EXE_COMMAND, IDC_EXE_COMMAND_LABEL, IDC_EXE_GROUP}},
-    {1001,
-     2,
-     {IDC_DLL_CHECK, IDC_DLL_DETAILS, IDC_DLL_KEY, IDC_DLL_KEY_LABEL, IDC_DLL_MENU,
+    {{IDC_DLL_CHECK, IDC_DLL_DETAILS, IDC_DLL_KEY, IDC_DLL_KEY_LABEL, IDC_DLL_MENU,
       IDC_DLL_MENU_LABEL, IDC_DLL_COMMAND, IDC_DLL_COMMAND_LABEL, IDC_DLL_GROUP}},
 };
 
@@ -53,10 +51,10 @@ struct ResizeRow {
 enum { RESIZE_ROW_COUNT = 12 };
 
 static const ResizeRow ResizeLayoutTable[RESIZE_ROW_COUNT] = {
-    {IDC_EXE_DETAILS, true}, {IDC_EXE_KEY, false},     {IDC_EXE_MENU, false},
-    {IDC_EXE_COMMAND, false}, {IDC_EXE_GROUP, false},  {IDC_DLL_DETAILS, true},
-    {IDC_DLL_KEY, false},     {IDC_DLL_MENU, false},   {IDC_DLL_COMMAND, false},
-    {IDC_DLL_GROUP, false},   {IDOK, true},            {IDCANCEL, true},
+    {IDC_EXE_DETAILS, true},  {IDC_EXE_KEY, false},   {IDC_EXE_MENU, false},
+    {IDC_EXE_COMMAND, false}, {IDC_EXE_GROUP, false}, {IDC_DLL_DETAILS, true},
+    {IDC_DLL_KEY, false},     {IDC_DLL_MENU, false},  {IDC_DLL_COMMAND, false},
+    {IDC_DLL_GROUP, false},   {IDOK, true},           {IDCANCEL, true},
 };
 
 static const char kShowDetailsText[] = "<< 詳細";
@@ -66,7 +64,9 @@ static const char kAboutMenuText[] = "About(&A)";
 
 static const AboutInfo kAboutInfo = {kSupportUrl};
 
-// Only one association dialog exists at a time, so its state lives here.
+// The state of one dialog: allocated by its opener, handed over through the
+// creation parameter, held as the window property PROP_DIALOG_STATE and freed
+// at WM_DESTROY.
 struct AssociationDialogState {
     AssociationSettings loaded;  // as loaded at initialisation; never changed afterwards
     AssociationSettings edited;  // scratch record for OK
@@ -78,7 +78,12 @@ struct AssociationDialogState {
     bool initialised;
 };
 
-static AssociationDialogState g_state;
+static const char PROP_DIALOG_STATE[] = "PROP_DIALOG_STATE";
+
+// Null before WM_INITDIALOG and after WM_DESTROY.
+static AssociationDialogState* StateOf(HWND dialog) {
+    return (AssociationDialogState*)GetPropA(dialog, PROP_DIALOG_STATE);
+}
 
 static const ControlGroup* GroupOfType(int typeId) {
     return &ControlGroupTable[typeId - FILE_TYPE_ID_BASE];
@@ -134,39 +139,41 @@ static void ShowGroupDetails(HWND dialog, int typeId, bool show) {
     OffsetDlgItem(dialog, IDOK, delta);
     OffsetDlgItem(dialog, IDCANCEL, delta);
     // The track limits pin the height to the kept one, so it changes first.
-    g_state.keptWindowHeight += delta;
+    StateOf(dialog)->keptWindowHeight += delta;
     InflateWindow(dialog, 0, delta);
 }
 
-static bool WriteDialogSettings(HWND dialog, const AssociationSettings* settings) {
+static void WriteDialogSettings(HWND dialog, const AssociationSettings* settings) {
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
-        const ControlGroup* group = &ControlGroupTable[i];
-        const FileTypeSettings* block = &settings->types[group->typeId - FILE_TYPE_ID_BASE];
+        const FileTypeRow* type = &FileTypeTable[i];
+        const ControlGroup* group = GroupOfType(type->typeId);
+        const FileTypeSettings* block = &settings->types[type->typeId - FILE_TYPE_ID_BASE];
         int checkBox = group->controls[COLUMN_CHECK_BOX];
         if (IsValidDlgItem(dialog, checkBox)) {
-            bool checked = (settings->enabledMask & group->typeBit) != 0;
-            EnableGroupFields(dialog, group->typeId, checked);
+            bool checked = (settings->enabledMask & type->typeBit) != 0;
+            EnableGroupFields(dialog, type->typeId, checked);
             CheckDlgButton(dialog, checkBox, checked ? BST_CHECKED : BST_UNCHECKED);
         } else {
-            EnableGroupFields(dialog, group->typeId, false);
+            EnableGroupFields(dialog, type->typeId, false);
         }
         SetItemTextIfExists(dialog, group->controls[COLUMN_KEY_EDIT], block->keyText);
         SetItemTextIfExists(dialog, group->controls[COLUMN_MENU_EDIT], block->menuText);
         SetItemTextIfExists(dialog, group->controls[COLUMN_COMMAND_EDIT], block->commandLine);
     }
-    return true;
 }
 
 // A missing control keeps the loaded value; disabled controls are read too.
-static bool ReadDialogSettings(HWND dialog, AssociationSettings* settings) {
+static void ReadDialogSettings(HWND dialog, const AssociationSettings* loadedSettings,
+                               AssociationSettings* settings) {
     settings->enabledMask = 0;
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
-        const ControlGroup* group = &ControlGroupTable[i];
+        const FileTypeRow* type = &FileTypeTable[i];
+        const ControlGroup* group = GroupOfType(type->typeId);
         int checkBox = group->controls[COLUMN_CHECK_BOX];
         if (IsValidDlgItem(dialog, checkBox) && IsDlgButtonChecked(dialog, checkBox) == BST_CHECKED)
-            settings->enabledMask |= group->typeBit;
-        FileTypeSettings* block = BlockOfType(settings, group->typeId);
-        const FileTypeSettings* loaded = BlockOfType(&g_state.loaded, group->typeId);
+            settings->enabledMask |= type->typeBit;
+        FileTypeSettings* block = BlockOfType(settings, type->typeId);
+        const FileTypeSettings* loaded = &loadedSettings->types[type->typeId - FILE_TYPE_ID_BASE];
         CopyBounded(block->menuText, MENU_TEXT_CAPACITY, loaded->menuText);
         CopyBounded(block->commandLine, COMMAND_LINE_CAPACITY, loaded->commandLine);
         CopyBounded(block->keyText, KEY_TEXT_CAPACITY, loaded->keyText);
@@ -177,7 +184,6 @@ static bool ReadDialogSettings(HWND dialog, AssociationSettings* settings) {
         GetItemTextIfExists(dialog, group->controls[COLUMN_COMMAND_EDIT], block->commandLine,
                             COMMAND_LINE_CAPACITY);
     }
-    return true;
 }
 
 // ---------------------------------------------------------------- system menu
@@ -209,49 +215,81 @@ static void SetShellIcons(HWND dialog) {
     SetWindowIcon(dialog, ICON_SMALL, GetModuleIcon(module, true));
 }
 
-static void KeepInitialSizes(HWND dialog) {
+static void KeepInitialSizes(HWND dialog, AssociationDialogState* state) {
     RECT client;
     GetClientRect(dialog, &client);
-    g_state.keptClientSize = RectSize(&client);
+    state->keptClientSize = RectSize(&client);
     SIZE window = GetWindowSize(dialog);
-    g_state.keptWindowWidth = window.cx;
-    g_state.keptWindowHeight = window.cy;
+    state->keptWindowWidth = window.cx;
+    state->keptWindowHeight = window.cy;
 }
 
-static BOOL OnInitDialog(HWND dialog) {
+static AssociationDialogState* NewDialogState() {
+    return (AssociationDialogState*)calloc(1, sizeof(AssociationDialogState));
+}
+
+// Takes over the state that the opener handed in (a creator that brings none,
+// such as a modeless CreateDialogParamA with 0, gets a fresh one). Without
+// memory for it the dialog ends at once.
+static BOOL OnInitDialog(HWND dialog, LPARAM creationParameter) {
+    AssociationDialogState** handedIn = (AssociationDialogState**)creationParameter;
+    AssociationDialogState* state = nullptr;
+    if (handedIn != nullptr) {
+        state = *handedIn;
+        *handedIn = nullptr;
+    } else {
+        state = NewDialogState();
+    }
+    if (state == nullptr || !SetPropA(dialog, PROP_DIALOG_STATE, (HANDLE)state)) {
+        free(state);
+        EndDialog(dialog, IDCANCEL);
+        return FALSE;
+    }
     SetShellIcons(dialog);
     PlaceWindowAtCursor(dialog);
-    KeepInitialSizes(dialog);
-    g_state.initialised = true;
-    LoadAssociationSettings(&g_state.loaded);
-    g_state.detailsMask = 0;
+    KeepInitialSizes(dialog, state);
+    state->initialised = true;
+    LoadAssociationSettings(&state->loaded);
+    state->detailsMask = 0;
     AddSystemMenuItems(dialog);
     for (int i = 0; i < FILE_TYPE_COUNT; i++)
-        ShowGroupDetails(dialog, ControlGroupTable[i].typeId, false);
-    WriteDialogSettings(dialog, &g_state.loaded);
+        ShowGroupDetails(dialog, FileTypeTable[i].typeId, false);
+    WriteDialogSettings(dialog, &state->loaded);
     return FALSE;
 }
 
+static void OnDestroy(HWND dialog) {
+    free(RemovePropA(dialog, PROP_DIALOG_STATE));
+}
+
+// A change that could be written nowhere is said, and the dialog stays open
+// with the user's edits, so that nothing looks done that was not.
 static void OnOk(HWND dialog) {
-    ReadDialogSettings(dialog, &g_state.edited);
-    DWORD changed = DiffAssociationSettings(&g_state.edited, &g_state.loaded);
-    ApplyAssociationSettings(&g_state.edited, changed);
+    AssociationDialogState* state = StateOf(dialog);
+    ReadDialogSettings(dialog, &state->loaded, &state->edited);
+    DWORD changed = DiffAssociationSettings(&state->edited, &state->loaded);
+    DWORD failed = ApplyAssociationSettings(&state->edited, changed);
+    if (failed != 0) {
+        ShowApplyFailure(dialog, &state->edited, failed);
+        return;
+    }
     EndDialog(dialog, IDOK);
 }
 
 // A check box or a details button of a group; false for any other id.
 static bool OnGroupCommand(HWND dialog, int id) {
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
-        const ControlGroup* group = &ControlGroupTable[i];
+        const FileTypeRow* type = &FileTypeTable[i];
+        const ControlGroup* group = GroupOfType(type->typeId);
         if (id == group->controls[COLUMN_CHECK_BOX]) {
-            EnableGroupFields(dialog, group->typeId,
-                              IsDlgButtonChecked(dialog, id) == BST_CHECKED);
+            EnableGroupFields(dialog, type->typeId, IsDlgButtonChecked(dialog, id) == BST_CHECKED);
             return true;
         }
         if (id == group->controls[COLUMN_DETAILS_BUTTON]) {
             // The mask changes before the resize, whose track limits read it.
-            g_state.detailsMask ^= group->typeBit;
-            ShowGroupDetails(dialog, group->typeId, (g_state.detailsMask & group->typeBit) != 0);
+            AssociationDialogState* state = StateOf(dialog);
+            state->detailsMask ^= type->typeBit;
+            ShowGroupDetails(dialog, type->typeId, (state->detailsMask & type->typeBit) != 0);
             return true;
         }
     }
@@ -272,7 +310,7 @@ static BOOL OnCommand(HWND dialog, int id) {
 
 static BOOL OnSysCommand(HWND dialog, int id) {
     if (id == IDM_RESTORE_SETTINGS) {
-        WriteDialogSettings(dialog, &g_state.loaded);
+        WriteDialogSettings(dialog, &StateOf(dialog)->loaded);
         return TRUE;
     }
     if (id == IDM_ABOUT) {
@@ -284,10 +322,11 @@ static BOOL OnSysCommand(HWND dialog, int id) {
 
 // Only the width is laid out; the height is pinned by the track limits.
 static void OnSize(HWND dialog, WPARAM kind, LPARAM lParam) {
-    if (kind == SIZE_MINIMIZED || !g_state.initialised) return;
+    AssociationDialogState* state = StateOf(dialog);
+    if (kind == SIZE_MINIMIZED || state == nullptr || !state->initialised) return;
     HDWP batch = BeginDeferWindowPos(RESIZE_ROW_COUNT);
     if (batch == nullptr) return;
-    int dx = (int)LOWORD(lParam) - (int)g_state.keptClientSize.cx;
+    int dx = (int)LOWORD(lParam) - (int)state->keptClientSize.cx;
     for (int i = 0; i < RESIZE_ROW_COUNT; i++) {
         const ResizeRow* row = &ResizeLayoutTable[i];
         if (row->moves)
@@ -296,17 +335,18 @@ static void OnSize(HWND dialog, WPARAM kind, LPARAM lParam) {
             DeferOffsetDlgItem(&batch, dialog, row->id, 0, 0, dx, 0);
     }
     EndDeferWindowPos(batch);
-    g_state.keptClientSize.cx = LOWORD(lParam);
-    g_state.keptClientSize.cy = HIWORD(lParam);
+    state->keptClientSize.cx = LOWORD(lParam);
+    state->keptClientSize.cy = HIWORD(lParam);
 }
 
 // Before initialisation the kept sizes mean nothing: the system's values stay.
-static BOOL OnGetMinMaxInfo(MINMAXINFO* info) {
-    if (!g_state.initialised) return FALSE;
-    info->ptMinTrackSize.y = g_state.keptWindowHeight;
-    info->ptMaxTrackSize.y = g_state.keptWindowHeight;
-    info->ptMinTrackSize.x = g_state.keptWindowWidth * (g_state.detailsMask != 0 ? 2 : 1);
-    if (g_state.detailsMask == 0) info->ptMaxTrackSize.x = g_state.keptWindowWidth;
+static BOOL OnGetMinMaxInfo(HWND dialog, MINMAXINFO* info) {
+    const AssociationDialogState* state = StateOf(dialog);
+    if (state == nullptr || !state->initialised) return FALSE;
+    info->ptMinTrackSize.y = state->keptWindowHeight;
+    info->ptMaxTrackSize.y = state->keptWindowHeight;
+    info->ptMinTrackSize.x = state->keptWindowWidth * (state->detailsMask != 0 ? 2 : 1);
+    if (state->detailsMask == 0) info->ptMaxTrackSize.x = state->keptWindowWidth;
     return TRUE;
 }
 
@@ -317,45 +357,48 @@ struct HitTestRow {
 
 // Free client area drags the window; top and bottom edges do not size it.
 static const HitTestRow kHitTestMap[] = {
-    {HTCLIENT, HTCAPTION},   {HTTOP, HTBORDER},        {HTBOTTOM, HTBORDER},
-    {HTTOPLEFT, HTLEFT},     {HTTOPRIGHT, HTRIGHT},    {HTBOTTOMLEFT, HTLEFT},
-    {HTBOTTOMRIGHT, HTRIGHT},
+    {HTCLIENT, HTCAPTION}, {HTTOP, HTBORDER},      {HTBOTTOM, HTBORDER},     {HTTOPLEFT, HTLEFT},
+    {HTTOPRIGHT, HTRIGHT}, {HTBOTTOMLEFT, HTLEFT}, {HTBOTTOMRIGHT, HTRIGHT},
 };
 
 static BOOL OnNcHitTest(HWND dialog, WPARAM wParam, LPARAM lParam) {
     LRESULT hit = DefWindowProcA(dialog, WM_NCHITTEST, wParam, lParam);
     for (const HitTestRow& row : kHitTestMap) {
-        if (row.from == hit) {
-            SetWindowLongPtrA(dialog, DWLP_MSGRESULT, row.to);
-            return TRUE;
-        }
+        if (row.from == hit) return SetDialogResult(dialog, row.to);
     }
     return FALSE;
 }
 
 INT_PTR CALLBACK AssociationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(dialog);
-    case WM_COMMAND:
-        return OnCommand(dialog, LOWORD(wParam));
-    case WM_SYSCOMMAND:
-        return OnSysCommand(dialog, LOWORD(wParam));
-    case WM_SIZE:
-        OnSize(dialog, wParam, lParam);
-        return TRUE;
-    case WM_GETMINMAXINFO:
-        return OnGetMinMaxInfo((MINMAXINFO*)lParam);
-    case WM_NCHITTEST:
-        return OnNcHitTest(dialog, wParam, lParam);
-    case WM_DESTROY:
-        g_state.initialised = false;
-        return TRUE;
+        case WM_INITDIALOG:
+            return OnInitDialog(dialog, lParam);
+        case WM_COMMAND:
+            return OnCommand(dialog, LOWORD(wParam));
+        case WM_SYSCOMMAND:
+            return OnSysCommand(dialog, LOWORD(wParam));
+        case WM_SIZE:
+            OnSize(dialog, wParam, lParam);
+            return TRUE;
+        case WM_GETMINMAXINFO:
+            return OnGetMinMaxInfo(dialog, (MINMAXINFO*)lParam);
+        case WM_NCHITTEST:
+            return OnNcHitTest(dialog, wParam, lParam);
+        case WM_DESTROY:
+            OnDestroy(dialog);
+            return TRUE;
     }
     return FALSE;
 }
 
 bool ShowAssociationDialog() {
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ASSOCIATION), nullptr,
-                           AssociationDialogProc, 0) == IDOK;
+    // About 137 KB: too much for the stack. The dialog takes it over (and sets
+    // this pointer to null) at WM_INITDIALOG; a dialog that never got that far
+    // leaves it here to be freed.
+    AssociationDialogState* state = NewDialogState();
+    if (state == nullptr) return false;
+    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ASSOCIATION),
+                                     nullptr, AssociationDialogProc, (LPARAM)&state);
+    free(state);
+    return result == IDOK;
 }

@@ -23,19 +23,14 @@ function(pelnore_program_flags target)
     $<$<AND:$<COMPILE_LANGUAGE:CXX>,$<NOT:$<CXX_COMPILER_ID:MSVC>>>:-fno-exceptions -fno-rtti>)
 endfunction()
 
-# A static library made of every .cpp of a subsystem folder.
+# pelnore_subsystem(name SOURCES a.cpp ... LIBS lib ...): the static library
+# of one subsystem folder. LIBS name only folders below it (and system
+# libraries): util at the bottom, then TOOLS, about, assoc for the windows,
+# extract above util alone, app on top.
 function(pelnore_subsystem name)
-  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  # The program's entry lives beside the run-control code but not in a library.
-  list(FILTER _sources EXCLUDE REGEX "/main\\.cpp$")
-  if(NOT _sources)
-    # A folder whose code has not been written yet still gives a library.
-    set(_empty ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
-    file(WRITE ${_empty} "")
-    set(_sources ${_empty})
-  endif()
-  add_library(${name} STATIC ${_sources})
+  cmake_parse_arguments(S "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${S_SOURCES})
   pelnore_program_flags(${name})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC ${ARGN})
+  target_link_libraries(${name} PUBLIC ${S_LIBS})
 endfunction()

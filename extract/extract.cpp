@@ -6,22 +6,38 @@
 #include <objbase.h>
 #include <stdlib.h>
 
-#include "../app/job.h"
-#include "../app/worker.h"
+#include "../util/pathpart.h"
+#include "../util/worker.h"
 #include "assemble.h"
 #include "output.h"
 #include "riff.h"
 
 // The order of the rows is the order of extraction within a file.
 static const ResourceKind RESOURCE_KINDS[] = {
-    {KIND_ICON, 14, ".ico", AssembleIconFile},     // RT_GROUP_ICON
-    {KIND_CURSOR, 12, ".cur", AssembleCursorFile}, // RT_GROUP_CURSOR
-    {KIND_BITMAP, 2, ".bmp", AssembleBitmapFile},  // RT_BITMAP
+    {KIND_ICON, 14, ".ico", AssembleIconFile},      // RT_GROUP_ICON
+    {KIND_CURSOR, 12, ".cur", AssembleCursorFile},  // RT_GROUP_CURSOR
+    {KIND_BITMAP, 2, ".bmp", AssembleBitmapFile},   // RT_BITMAP
 };
 
-bool IsExistingFile(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+static bool IsReadableRegion(const MEMORY_BASIC_INFORMATION& region) {
+    return region.State == MEM_COMMIT && region.Protect != 0 &&
+           (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) == 0;
+}
+
+// Bytes from data to the end of the readable pages of the same allocation
+// (the module's mapping), 0 when data itself cannot be read.
+static SIZE_T MappedBytesFrom(const void* data) {
+    MEMORY_BASIC_INFORMATION region;
+    if (VirtualQuery(data, &region, sizeof(region)) != sizeof(region)) return 0;
+    if (!IsReadableRegion(region)) return 0;
+    void* allocation = region.AllocationBase;
+    const char* end = (const char*)region.BaseAddress + region.RegionSize;
+    // An image mapping is made of one region per section, each with its own
+    // protection; a data file mapping is a single region.
+    while (VirtualQuery(end, &region, sizeof(region)) == sizeof(region) &&
+           region.AllocationBase == allocation && IsReadableRegion(region))
+        end = (const char*)region.BaseAddress + region.RegionSize;
+    return (SIZE_T)(end - (const char*)data);
 }
 
 const void* LockResourceData(HMODULE module, LPCSTR name, LPCSTR type, DWORD* size) {
@@ -31,7 +47,12 @@ const void* LockResourceData(HMODULE module, LPCSTR name, LPCSTR type, DWORD* si
     HGLOBAL loaded = LoadResource(module, found);
     if (loaded == nullptr) return nullptr;
     const void* data = LockResource(loaded);
-    if (data != nullptr && size != nullptr) *size = SizeofResource(module, found);
+    if (data == nullptr || size == nullptr) return data;
+    // The loader takes the size from the resource directory without checking it
+    // against the file: a crafted entry may declare far more than was mapped.
+    DWORD declared = SizeofResource(module, found);
+    SIZE_T mapped = MappedBytesFrom(data);
+    *size = declared < mapped ? declared : (DWORD)mapped;
     return data;
 }
 
@@ -44,6 +65,7 @@ BOOL CALLBACK OnResourceName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR c
     // Measure, then fill a block of exactly that size: one allocation per file.
     size_t size = enumeration->assembler(nullptr, 0, module, name, resourceType);
     if (size == 0) return TRUE;
+    if (!TakeFromBudget(enumeration->budget, size)) return TRUE;
     void* block = malloc(size);
     if (block == nullptr) return TRUE;
     if (enumeration->assembler(block, size, module, name, resourceType) == size)
@@ -53,26 +75,37 @@ BOOL CALLBACK OnResourceName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR c
 }
 
 bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
-                            WORD resourceType) {
-    HMODULE module = LoadLibraryExA(path, nullptr,
-                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_WITH_ALTERED_SEARCH_PATH);
+                            WORD resourceType, OutputBudget* budget) {
+    HMODULE module =
+        LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module == nullptr) return false;
-    ResourceEnumContext context = {0, resourceType, extension, path, assembler};
+    OutputBudget own;
+    if (budget == nullptr) {
+        own = OutputBudgetFor(FileSize64ByName(path));
+        budget = &own;
+    }
+    ResourceEnumContext context = {0, resourceType, extension, path, assembler, budget};
     EnumResourceNamesA(module, MAKEINTRESOURCEA(resourceType), OnResourceName, (LONG_PTR)&context);
     FreeLibrary(module);
     return true;
 }
 
 // Cancel tests come between units of work only: an enumeration or a scan that
-// has begun runs to its end.
+// has begun runs to its end. All output of the source draws from one budget,
+// in extraction order.
 static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMask) {
+    OutputBudget budget = OutputBudgetFor(FileSize64ByName(path));
     for (const ResourceKind& kind : RESOURCE_KINDS) {
         if (IsWorkerThreadCancelled(thread)) return;
         if (kindMask & kind.kindBit) continue;
-        ExtractResourcesOfType(path, kind.extension, kind.assembler, kind.resourceType);
+        ExtractResourcesOfType(path, kind.extension, kind.assembler, kind.resourceType, &budget);
     }
     if (IsWorkerThreadCancelled(thread)) return;
-    if ((kindMask & KIND_RIFF_ALL) != KIND_RIFF_ALL) ScanRiffStreams(path, kindMask);
+    if ((kindMask & RiffKindBits()) != RiffKindBits()) {
+        RiffScanOptions options = {};
+        options.budget = &budget;
+        ScanRiffStreamsWith(path, kindMask, &options);
+    }
 }
 
 unsigned ExtractionWorker(WorkerThread* thread, void* argument) {

@@ -2,8 +2,17 @@
 #pragma once
 
 #include "../util/compat.h"
+#include "budget.h"
+#include "kinds.h"
 
 struct WorkerThread;
+
+// What ExtractionWorker is handed; the caller owns it until the worker ends.
+struct ExtractionJob {
+    KindMask kindMask;
+    int fileCount;
+    char** paths;  // fileCount + 1 entries, the last null; each its own heap copy
+};
 
 // Shape of the three assemblers: with a null buffer only measures. Returns the
 // byte count of the whole file image, 0 when the resource yields no file.
@@ -12,9 +21,9 @@ typedef size_t (*FileAssembler)(void* buffer, size_t bufferSize, HMODULE module,
 
 // One kind of resource that the worker extracts, in extraction order.
 struct ResourceKind {
-    unsigned int kindBit;  // its bit in the KindMask
-    WORD resourceType;     // integer resource type to enumerate
-    const char* extension; // output extension with its dot
+    KindMask kindBit;       // its bit in the KindMask
+    WORD resourceType;      // integer resource type to enumerate
+    const char* extension;  // output extension with its dot
     FileAssembler assembler;
 };
 
@@ -25,16 +34,19 @@ struct ResourceEnumContext {
     const char* extension;
     const char* sourcePath;
     FileAssembler assembler;
+    OutputBudget* budget;  // the source's, shared with its other kinds and its RIFF scan
 };
 
 // Thread routine; argument is the ExtractionJob. Always returns 0.
 unsigned ExtractionWorker(WorkerThread* thread, void* argument);
 
-bool IsExistingFile(const char* path);
+// A resource whose file would overdraw the budget is not written; its index
+// stays consumed. A null budget stands for a fresh one for this source alone.
 bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
-                            WORD resourceType);
+                            WORD resourceType, OutputBudget* budget = nullptr);
 // The EnumResourceNamesA callback; context is a ResourceEnumContext. Always TRUE.
 BOOL CALLBACK OnResourceName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context);
-// Pointer to the resource's bytes and, when size is given, its real size
-// (0 when the resource is not found).
+// Pointer to the resource's bytes and, when size is given, the count of them
+// that may be read: SizeofResource, cut to the readable pages of the module's
+// mapping that follow the data (0 when the resource is not found).
 const void* LockResourceData(HMODULE module, LPCSTR name, LPCSTR type, DWORD* size);

@@ -1,216 +1,61 @@
-// Finds every "RIFF" signature in a file's bytes and writes the AVI, WAVE and
-// animated-cursor streams that follow them through the output writer. The file
-// is searched in large blocks and a stream is copied in bounded pieces, so the
-// scan runs at disk speed and its memory does not grow with the streams.
+// The RIFF scan on files: the source read through the runtime's buffered
+// stream, each accepted stream written through the output writer, around the
+// byte-level scan of riffscan.cpp.
 #include "riff.h"
 
-#include <emmintrin.h>
 #include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include "../util/bounded.h"
 #include "output.h"
+#include "riffscan.h"
 
 namespace {
 
-struct RiffForm {
-    char formType[4];
-    int formId;
-    const char* extension;
-    KindMask kindBit;
-};
-
-const RiffForm kRiffForms[] = {
-    {{'A', 'V', 'I', ' '}, 1, ".avi", KIND_AVI},
-    {{'W', 'A', 'V', 'E'}, 2, ".wav", KIND_WAVE},
-    {{'A', 'C', 'O', 'N'}, 3, ".ani", KIND_ANICURSOR},
-};
-const int kRiffFormCount = sizeof(kRiffForms) / sizeof(kRiffForms[0]);
-
-// Bytes after the signature that the header check reads: size field and form.
-const size_t kHeaderSize = 8;
-// Bytes of a stream's tail that may lie beyond the end of the file; the output
-// holds zeros in their place.
-const LONGLONG kMissingTailAllowance = 4;
-
-struct RiffScan {
-    const char* sourcePath;
-    KindMask kindMask;
-    const RiffScanOptions* options;
+// The source stream and where it stands, so that the sequential reads of the
+// search need no seek.
+struct SourceFile {
     FILE* file;
-    LONGLONG fileSize;  // -1 when unknown: then no candidate passes the size test
-    unsigned char* chunk;
-    bool vectorSearch;  // SSE2 is there and the caller did not ask for memchr
-    // Streams written per form: the next output index of that form.
-    int counters[kRiffFormCount];
+    int64_t position;  // -1 after a failed seek
 };
 
-int RowOfForm(const unsigned char* formType) {
-    for (int row = 0; row < kRiffFormCount; row++) {
-        if (memcmp(kRiffForms[row].formType, formType, 4) == 0) return row;
-    }
-    return -1;
-}
-
-DWORD ReadLittleEndian32(const unsigned char* bytes) {
-    return (DWORD)bytes[0] | ((DWORD)bytes[1] << 8) | ((DWORD)bytes[2] << 16) |
-           ((DWORD)bytes[3] << 24);
-}
-
-size_t ReadAt(FILE* file, LONGLONG offset, void* dest, size_t count) {
-    if (_fseeki64(file, offset, SEEK_SET) != 0) return 0;
-    return fread(dest, 1, count, file);
-}
-
-bool WriteZeros(FILE* output, size_t count) {
-    static const unsigned char zeros[kMissingTailAllowance] = {0};
-    return fwrite(zeros, 1, count, output) == count;
-}
-
-// Copies count bytes from offset to the output in chunks. Up to four bytes that
-// lie beyond the end of the file are written as zeros; a larger shortfall, a
-// failed seek or a failed write gives false.
-bool CopyStreamContent(RiffScan* scan, FILE* output, LONGLONG offset, LONGLONG count) {
-    if (_fseeki64(scan->file, offset, SEEK_SET) != 0) return false;
-    LONGLONG copied = 0;
-    while (copied < count) {
-        LONGLONG rest = count - copied;
-        size_t want = rest < (LONGLONG)scan->options->copyChunkSize ? (size_t)rest
-                                                                    : scan->options->copyChunkSize;
-        size_t got = fread(scan->chunk, 1, want, scan->file);
-        if (got > 0 && fwrite(scan->chunk, 1, got, output) != got) return false;
-        copied += got;
-        if (got < want) break;
-    }
-    LONGLONG missing = count - copied;
-    if (missing > kMissingTailAllowance) return false;
-    return WriteZeros(output, (size_t)missing);
-}
-
-// Writes "RIFF", the size field as read, the form type and the content that
-// follows; rounded is the size field rounded up to a multiple of four. True
-// only when the whole output file was written and kept.
-bool WriteRiffStream(RiffScan* scan, int row, LONGLONG offsetAfterSignature,
-                     const unsigned char* header, DWORD rounded) {
-    char outputPath[PATH_CAPACITY];
-    FILE* output = OpenOutputFile(scan->sourcePath, kRiffForms[row].extension,
-                                  (unsigned int)scan->counters[row], outputPath);
-    if (output == nullptr) return false;
-    unsigned char head[4 + kHeaderSize] = {'R', 'I', 'F', 'F'};
-    memcpy(head + 4, header, kHeaderSize);
-    bool ok = fwrite(head, 1, sizeof(head), output) == sizeof(head);
-    ok = ok &&
-         CopyStreamContent(scan, output, offsetAfterSignature + kHeaderSize, (LONGLONG)rounded - 4);
-    return FinishOutputFile(output, outputPath, ok);
-}
-
-// One candidate: header checks, then the write unless its form is switched
-// off. available holds the bytes of the search block after the signature.
-// Returns true when the file position was moved away from the search's.
-bool HandleCandidate(RiffScan* scan, LONGLONG offsetAfterSignature, const unsigned char* available,
-                     size_t availableCount) {
-    if (scan->options->onCandidate != nullptr)
-        scan->options->onCandidate(scan->options->context, offsetAfterSignature);
-    bool moved = false;
-    unsigned char header[kHeaderSize];
-    if (availableCount >= kHeaderSize) {
-        memcpy(header, available, kHeaderSize);
-    } else {
-        moved = true;
-        if (ReadAt(scan->file, offsetAfterSignature, header, kHeaderSize) != kHeaderSize)
-            return moved;
-    }
-    DWORD sizeField = ReadLittleEndian32(header);
-    DWORD rounded = (sizeField + 3) & ~(DWORD)3;
-    // Zero, or negative as a signed 32-bit count: size fields from 0x7FFFFFFD.
-    if (rounded == 0 || rounded > 0x7FFFFFFF) return moved;
-    // The bytes after the signature include the size field itself, so a stream
-    // may end up to four bytes beyond the end of the file.
-    LONGLONG bytesLeft = scan->fileSize - offsetAfterSignature;
-    if (scan->fileSize < 0 || bytesLeft < (LONGLONG)rounded) return moved;
-    int row = RowOfForm(header + 4);
-    if (row < 0) return moved;
-    if ((scan->kindMask & kRiffForms[row].kindBit) != 0) return moved;
-    if (WriteRiffStream(scan, row, offsetAfterSignature, header, rounded)) scan->counters[row]++;
-    return true;
-}
-
-const size_t kNotFound = (size_t)-1;
-
-// First "RIFF" at or after from whose four bytes lie below valid, or kNotFound.
-// memchr finds the candidate first bytes; false starts ("R", "RI", "RIF")
-// cost a compare each.
-size_t FindSignatureWithMemchr(const unsigned char* buffer, size_t from, size_t valid) {
-    while (from + 4 <= valid) {
-        const void* hit = memchr(buffer + from, 'R', valid - 3 - from);
-        if (hit == nullptr) return kNotFound;
-        size_t at = (size_t)((const unsigned char*)hit - buffer);
-        if (memcmp(buffer + at + 1, "IFF", 3) == 0) return at;
-        from = at + 1;
-    }
-    return kNotFound;
-}
-
-// The same, thirty-two positions at a time: a position is looked at more
-// closely only when it holds 'R' and the byte three further on holds 'F', which
-// false starts rarely do.
-PELNORE_TARGET_SSE2 unsigned SignatureMaskSse2(const unsigned char* at) {
-    __m128i head = _mm_loadu_si128((const __m128i*)at);
-    __m128i tail = _mm_loadu_si128((const __m128i*)(at + 3));
-    return (unsigned)_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(head, _mm_set1_epi8('R')),
-                                                     _mm_cmpeq_epi8(tail, _mm_set1_epi8('F'))));
-}
-
-PELNORE_TARGET_SSE2 size_t FindSignatureWithSse2(const unsigned char* buffer, size_t from,
-                                                 size_t valid) {
-    size_t at = from;
-    // Each step looks at 32 positions and reads the bytes at .. at + 34.
-    for (; at + 35 <= valid; at += 32) {
-        unsigned mask =
-            SignatureMaskSse2(buffer + at) | (SignatureMaskSse2(buffer + at + 16) << 16);
-        for (size_t bit = 0; mask != 0; bit++, mask >>= 1) {
-            if ((mask & 1) != 0 && buffer[at + bit + 1] == 'I' && buffer[at + bit + 2] == 'F')
-                return at + bit;
+size_t ReadSourceAt(void* context, int64_t offset, void* dest, size_t count) {
+    SourceFile* source = (SourceFile*)context;
+    if (offset != source->position) {
+        if (_fseeki64(source->file, offset, SEEK_SET) != 0) {
+            source->position = -1;
+            return 0;
         }
+        source->position = offset;
     }
-    return FindSignatureWithMemchr(buffer, at, valid);
+    size_t got = fread(dest, 1, count, source->file);
+    source->position += (int64_t)got;
+    return got;
 }
 
-// Searches the file from its start for every occurrence of "RIFF", in order.
-// A block keeps, at its front, the last three bytes of the block before it
-// that could still begin a signature, so no boundary hides one. The search
-// always resumes right after a signature, so signatures inside written or
-// rejected streams are found too.
-void SearchSignatures(RiffScan* scan, unsigned char* buffer, size_t blockSize) {
-    LONGLONG bufferStart = 0;  // file offset of buffer[0]
-    LONGLONG nextRead = 0;
-    size_t valid = 0;
-    bool moved = false;
-    for (;;) {
-        if (moved && _fseeki64(scan->file, nextRead, SEEK_SET) != 0) return;
-        moved = false;
-        size_t got = fread(buffer + valid, 1, blockSize, scan->file);
-        if (got == 0) return;
-        valid += got;
-        nextRead += got;
-        size_t pos = 0;
-        while (pos + 4 <= valid) {
-            size_t at = scan->vectorSearch ? FindSignatureWithSse2(buffer, pos, valid)
-                                           : FindSignatureWithMemchr(buffer, pos, valid);
-            if (at == kNotFound) {
-                pos = valid - 3;
-                break;
-            }
-            pos = at + 4;
-            if (HandleCandidate(scan, bufferStart + (LONGLONG)pos, buffer + pos, valid - pos))
-                moved = true;
-        }
-        size_t keep = valid - pos;  // at most three bytes
-        memmove(buffer, buffer + pos, keep);
-        bufferStart += (LONGLONG)pos;
-        valid = keep;
-    }
+// The output file of the stream being written.
+struct OutputStream {
+    const char* sourcePath;
+    FILE* file;
+    char path[PATH_CAPACITY];
+};
+
+bool OpenStreamOutput(void* context, int row, int index) {
+    OutputStream* output = (OutputStream*)context;
+    output->file = OpenOutputFile(output->sourcePath, RIFF_FORMS[row].extension, (unsigned)index,
+                                  output->path);
+    return output->file != nullptr;
+}
+
+bool WriteStreamOutput(void* context, const void* bytes, size_t count) {
+    OutputStream* output = (OutputStream*)context;
+    return fwrite(bytes, 1, count, output->file) == count;
+}
+
+bool FinishStreamOutput(void* context, bool ok) {
+    OutputStream* output = (OutputStream*)context;
+    bool kept = FinishOutputFile(output->file, output->path, ok);
+    output->file = nullptr;
+    return kept;
 }
 
 }  // namespace
@@ -233,43 +78,31 @@ LONGLONG FileSize64ByName(const char* path) {
     return (LONGLONG)(((ULONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow);
 }
 
-long FileSizeByName(const char* path) {
-    LONGLONG size = FileSize64ByName(path);
-    if (size < 0) return -1;
-    return (long)(DWORD)(size & 0xFFFFFFFF);
-}
-
-int LookupRiffForm(const char* formType) {
-    int row = RowOfForm((const unsigned char*)formType);
-    return row < 0 ? -1 : kRiffForms[row].formId;
-}
-
 bool ScanRiffStreamsWith(const char* sourcePath, KindMask kindMask,
                          const RiffScanOptions* options) {
-    RiffScanOptions sizes = *options;
-    if (sizes.blockSize == 0) sizes.blockSize = RIFF_SCAN_BLOCK_SIZE;
-    if (sizes.copyChunkSize == 0) sizes.copyChunkSize = RIFF_COPY_CHUNK_SIZE;
+    RiffInput input = {FileSize64ByName(sourcePath), ReadSourceAt, nullptr};
+    OutputBudget own = OutputBudgetFor(input.size);
+    RiffScanSettings settings = {};
+    settings.kindMask = kindMask;
+    settings.blockSize =
+        options->blockSize != 0 ? options->blockSize : (size_t)RIFF_SCAN_BLOCK_SIZE;
+    settings.copyChunkSize =
+        options->copyChunkSize != 0 ? options->copyChunkSize : (size_t)RIFF_COPY_CHUNK_SIZE;
+    settings.vectorSearch =
+        !options->memchrSearch && IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
+    settings.onCandidate = options->onCandidate;
+    settings.candidateContext = options->context;
+    settings.budget = options->budget != nullptr ? options->budget : &own;
 
-    RiffScan scan = {};
-    scan.sourcePath = sourcePath;
-    scan.kindMask = kindMask;
-    scan.options = &sizes;
-    scan.vectorSearch =
-        !sizes.memchrSearch && IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
-    scan.fileSize = FileSize64ByName(sourcePath);
-    scan.file = fopen(sourcePath, "rb");
-    if (scan.file == nullptr) return false;
-
-    // Three extra bytes hold the tail of the previous block.
-    unsigned char* buffer = (unsigned char*)malloc(sizes.blockSize + 3);
-    scan.chunk = (unsigned char*)malloc(sizes.copyChunkSize);
+    SourceFile source = {fopen(sourcePath, "rb"), 0};
+    if (source.file == nullptr) return false;
+    input.context = &source;
+    OutputStream stream = {sourcePath, nullptr, ""};
+    RiffOutput output = {OpenStreamOutput, WriteStreamOutput, FinishStreamOutput, &stream};
     // Without its buffers the scan finds nothing, as a failed allocation for a
     // stream skips that stream.
-    if (buffer != nullptr && scan.chunk != nullptr)
-        SearchSignatures(&scan, buffer, sizes.blockSize);
-    free(scan.chunk);
-    free(buffer);
-    fclose(scan.file);
+    ScanRiffBytes(&input, &output, &settings);
+    fclose(source.file);
     return true;
 }
 

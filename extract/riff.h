@@ -3,29 +3,30 @@
 
 #include <stddef.h>
 
-#include "../app/job.h"
+#include "budget.h"
+#include "extract.h"
+#include "riffscan.h"
+
+// The file's size with all 64 bits, or -1; works on files held open unshared,
+// and files of 2 GiB and more are scanned to their end.
+LONGLONG FileSize64ByName(const char* path);
 
 // False when the file cannot be opened for reading.
 bool ScanRiffStreams(const char* sourcePath, KindMask kindMask);
-// The file's size (low 32 bits), or -1; works on files held open unshared.
-long FileSizeByName(const char* path);
-// The same with all 64 bits, or -1; the scanner itself works with this one so
-// that files of 2 GiB and more are scanned to their end.
-LONGLONG FileSize64ByName(const char* path);
-// Form id of the four bytes (case-sensitive), or -1.
-int LookupRiffForm(const char* formType);
 
 // Read sizes of the scan: the signature search reads blocks of blockSize bytes,
 // a stream is copied to its output in pieces of copyChunkSize bytes. When
 // onCandidate is given it sees, in file order, the offset just after every
 // "RIFF" that the search finds, accepted or not. memchrSearch turns the SSE2
-// search off (it is also off on processors without SSE2).
+// search off (it is also off on processors without SSE2). Every stream written
+// draws from budget; a null budget stands for a fresh one for this file alone.
 struct RiffScanOptions {
     size_t blockSize;
     size_t copyChunkSize;
     bool memchrSearch;
-    void (*onCandidate)(void* context, LONGLONG offsetAfterSignature);
+    void (*onCandidate)(void* context, int64_t offsetAfterSignature);
     void* context;
+    OutputBudget* budget;
 };
 enum { RIFF_SCAN_BLOCK_SIZE = 1 << 20, RIFF_COPY_CHUNK_SIZE = 1 << 18 };
 

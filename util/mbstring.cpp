@@ -9,18 +9,14 @@
 
 bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
-bool IsTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+static bool IsTrailByte(unsigned char b) {
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
 
 // A lead byte counts as the start of a double-byte character only when a
 // non-zero byte follows, so that nothing ever steps over the terminator.
 static bool StartsDoubleByte(const char* p) {
     return IsLeadByte((unsigned char)p[0]) && p[1] != '\0';
-}
-
-unsigned int CharCodeAt(const char* p) {
-    unsigned char first = (unsigned char)p[0];
-    if (StartsDoubleByte(p)) return first * 256u + (unsigned char)p[1];
-    return first;
 }
 
 const char* NextChar(const char* p) {
@@ -55,62 +51,39 @@ int ByteTypeAt(const char* text, size_t index) {
     return TypeAt(text, index, &type) ? type : BYTE_SINGLE;
 }
 
-bool IsSeparatorAt(const char* text, size_t index) {
-    int type = BYTE_SINGLE;
-    if (!TypeAt(text, index, &type)) return false;
-    return type == BYTE_SINGLE && text[index] == '\\';
-}
-
 const char* StringEnd(const char* text) { return text + strlen(text); }
 
 char* StringEnd(char* text) { return text + strlen(text); }
 
-void* ZeroFill(void* block, size_t n) {
-    memset(block, 0, n);
-    return (char*)block + n;
-}
-
-const char* FindCharCode(const char* text, unsigned int code) {
-    for (const char* p = text;; p = NextChar(p)) {
-        if (CharCodeAt(p) == code) return p;
-        if (*p == '\0') return nullptr;
-    }
-}
-
 // One forward pass with the byte-type rules of ByteTypeAt, so the result is the
-// same as testing every position with IsSeparatorAt, without the quadratic
-// walk. Stops at the first separator when firstOnly is set.
-static const char* ScanSeparators(const char* text, bool firstOnly) {
+// same as asking ByteTypeAt at every backslash, without the quadratic walk.
+const char* FindLastSeparator(const char* text) {
     const char* found = nullptr;
     int previous = BYTE_SINGLE;
     for (const char* p = text; *p != '\0'; p++) {
         previous = ClassifyByte((unsigned char)*p, previous);
-        if (previous == BYTE_SINGLE && *p == '\\') {
-            found = p;
-            if (firstOnly) break;
-        }
+        if (previous == BYTE_SINGLE && *p == '\\') found = p;
     }
     return found;
 }
 
-const char* FindSeparator(const char* text) { return ScanSeparators(text, true); }
-
-const char* FindLastSeparator(const char* text) { return ScanSeparators(text, false); }
-
-const char* TrailingSeparator(const char* text) {
+bool EndsWithSeparator(const char* text) {
     const char* last = FindLastSeparator(text);
-    return (last != nullptr && last[1] == '\0') ? last : nullptr;
+    return last != nullptr && last[1] == '\0';
 }
 
-bool EndsWithSeparator(const char* text) { return TrailingSeparator(text) != nullptr; }
+// 256-bit set, bit (b & 7) of bits[b / 8] for byte b.
+struct ByteSet {
+    unsigned char bits[32];
+};
 
-void BuildByteSet(ByteSet* set, const char* setText) {
+static void BuildByteSet(ByteSet* set, const char* setText) {
     memset(set->bits, 0, sizeof(set->bits));
     for (const unsigned char* p = (const unsigned char*)setText; *p != 0; p++)
         set->bits[*p / 8] |= (unsigned char)(1u << (*p & 7));
 }
 
-bool ByteSetHas(const ByteSet* set, unsigned char b) {
+static bool ByteSetHas(const ByteSet* set, unsigned char b) {
     return (set->bits[b / 8] & (1u << (b & 7))) != 0;
 }
 
@@ -135,19 +108,6 @@ size_t SpanInSet(const char* text, const char* setText) {
     const char* p = text;
     while (*p != '\0' && !StartsDoubleByte(p) && ByteSetHas(&set, (unsigned char)*p)) p++;
     return (size_t)(p - text);
-}
-
-// Compares whole characters while they start inside the first n bytes, so a
-// double-byte character that straddles the limit is compared as one unit.
-bool EqualPrefix(const char* a, const char* b, size_t n) {
-    size_t offset = 0;
-    while (offset < n) {
-        unsigned int codeA = CharCodeAt(a + offset);
-        if (codeA != CharCodeAt(b + offset)) return false;
-        if (codeA == 0) return true;
-        offset = (size_t)(NextChar(a + offset) - a);
-    }
-    return true;
 }
 
 bool StringsEqual(const char* a, const char* b) { return strcmp(a, b) == 0; }

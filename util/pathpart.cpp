@@ -36,10 +36,9 @@ char* StripExtension(char* text) {
     return dot + 1;
 }
 
-bool CopyFolderPart(char* dest, const char* path) {
+void CopyFolderPart(char* dest, const char* path) {
     CopyBounded(dest, PATH_CAPACITY, path);
     CutAtLastSeparator(dest);
-    return true;
 }
 
 char* CopyBaseName(char* dest, const char* path) {
@@ -106,3 +105,20 @@ bool JoinPath(char* dest, const char* base, const char* relative) {
 }
 
 bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsExistingFile(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+size_t GetModulePath(HMODULE module, char* dest, size_t capacity) {
+    if (capacity == 0) return 0;
+    DWORD length = GetModuleFileNameA(module, dest, (DWORD)capacity);
+    // A path that does not fit comes back cut and, on Windows XP, unterminated.
+    if (length == 0 || length >= capacity) {
+        dest[0] = '\0';
+        return 0;
+    }
+    dest[length] = '\0';
+    return length;
+}

@@ -3,16 +3,22 @@
 // second, next to the time of only loading each module and enumerating its
 // resources (the floor that the platform sets). The DLLs are copied into a
 // work folder first (default build\bench\extract-work) so that the output
-// folders land there.
-//   bench_extract.exe [work folder]
+// folders land there; further arguments are more sources copied there too. It
+// then prints the largest ratio of one source's whole output (resources and
+// RIFF streams, without any output budget) to its size, and how many sources
+// the output budget would cut.
+//   bench_extract.exe [work folder [more sources...]]
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../../extract/assemble.h"
 #include "../../extract/extract.h"
+#include "../../extract/riff.h"
 
 static double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     LARGE_INTEGER frequency;
@@ -37,6 +43,10 @@ static std::vector<std::string> CopySystemDlls(const std::string& work) {
     return copies;
 }
 
+static std::string FileName(const std::string& path) {
+    return path.substr(path.find_last_of('\\') + 1);
+}
+
 static BOOL CALLBACK CountName(HMODULE, LPCSTR, LPSTR, LONG_PTR context) {
     (*(long*)context)++;
     return TRUE;
@@ -49,8 +59,8 @@ static long LoadAndEnumerate(const std::vector<std::string>& modules) {
     long names = 0;
     for (const std::string& path : modules) {
         for (WORD type : kTypes) {
-            HMODULE module = LoadLibraryExA(path.c_str(), nullptr,
-                                            LOAD_LIBRARY_AS_DATAFILE | LOAD_WITH_ALTERED_SEARCH_PATH);
+            HMODULE module = LoadLibraryExA(
+                path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_WITH_ALTERED_SEARCH_PATH);
             if (module == nullptr) continue;
             EnumResourceNamesA(module, MAKEINTRESOURCEA(type), CountName, (LONG_PTR)&names);
             FreeLibrary(module);
@@ -59,13 +69,62 @@ static long LoadAndEnumerate(const std::vector<std::string>& modules) {
     return names;
 }
 
+static const FileAssembler kAssemblers[] = {AssembleIconFile, AssembleCursorFile,
+                                            AssembleBitmapFile};
+static const char* const kExtensions[] = {".ico", ".cur", ".bmp"};
+
 static void Extract(const std::vector<std::string>& modules) {
-    static const FileAssembler assemblers[] = {AssembleIconFile, AssembleCursorFile,
-                                               AssembleBitmapFile};
-    static const char* const extensions[] = {".ico", ".cur", ".bmp"};
     for (const std::string& path : modules)
         for (int i = 0; i < 3; i++)
-            ExtractResourcesOfType(path.c_str(), extensions[i], assemblers[i], kTypes[i]);
+            ExtractResourcesOfType(path.c_str(), kExtensions[i], kAssemblers[i], kTypes[i]);
+}
+
+static double FolderBytes(const std::string& folder) {
+    double bytes = 0;
+    WIN32_FIND_DATAA file;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &file);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (!(file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            bytes += (double)file.nFileSizeLow + 4294967296.0 * file.nFileSizeHigh;
+    } while (FindNextFileA(find, &file));
+    FindClose(find);
+    return bytes;
+}
+
+// Every source again, into a folder of its own, with a budget that never runs
+// out; the ratio of its whole output to its size, against the real budget.
+static void MeasureRatios(const std::string& work, const std::vector<std::string>& modules) {
+    std::string ratios = work + "\\ratios";
+    CreateDirectoryA(ratios.c_str(), nullptr);
+    std::vector<std::pair<double, std::string>> found;
+    long overBudget = 0;
+    for (const std::string& module : modules) {
+        std::string copy = ratios + "\\" + FileName(module);
+        if (!CopyFileA(module.c_str(), copy.c_str(), FALSE)) continue;
+        LONGLONG size = FileSize64ByName(copy.c_str());
+        OutputBudget unbounded = {~0ull};
+        for (int i = 0; i < 3; i++)
+            ExtractResourcesOfType(copy.c_str(), kExtensions[i], kAssemblers[i], kTypes[i],
+                                   &unbounded);
+        RiffScanOptions options = {};
+        options.budget = &unbounded;
+        ScanRiffStreamsWith(copy.c_str(), 0, &options);
+        std::string folder = copy.substr(0, copy.find_last_of('.'));
+        double out = FolderBytes(folder);
+        if (size > 0) found.push_back({out / (double)size, FileName(module)});
+        if (out > (double)OutputBudgetFor(size).remaining) {
+            overBudget++;
+            printf("over the budget: %s, %.0f bytes from %lld\n", FileName(module).c_str(), out,
+                   (long long)size);
+        }
+    }
+    std::sort(found.rbegin(), found.rend());
+    for (size_t i = 0; i < found.size() && i < 5; i++)
+        printf("output / input: %.3f (%s)\n", found[i].first, found[i].second.c_str());
+    printf("sources over the budget (%llu x size + %llu): %ld of %u\n",
+           (unsigned long long)OUTPUT_BUDGET_MULTIPLE, (unsigned long long)OUTPUT_BUDGET_CONSTANT,
+           overBudget, (unsigned)modules.size());
 }
 
 static void CountOutput(const std::string& work, long* files, double* bytes) {
@@ -106,6 +165,10 @@ int main(int argc, char** argv) {
     CreateDirectoryA(work.c_str(), nullptr);
 
     std::vector<std::string> modules = CopySystemDlls(work);
+    for (int i = 2; i < argc; i++) {
+        std::string target = work + "\\" + FileName(argv[i]);
+        if (CopyFileA(argv[i], target.c_str(), FALSE)) modules.push_back(target);
+    }
     printf("modules: %u DLLs copied from the system folder into %s\n", (unsigned)modules.size(),
            work.c_str());
     if (modules.empty()) return 1;
@@ -127,5 +190,6 @@ int main(int argc, char** argv) {
     printf("files per second:      %.0f\n", files / full);
     printf("MB written per second: %.1f\n", bytes / 1e6 / full);
     printf("extract / floor:       %.2f\n", full / floor);
+    MeasureRatios(work, modules);
     return 0;
 }

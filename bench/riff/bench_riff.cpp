@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
     int outCount = 0;
     for (int round = 0; round < 3; round++) {
         plain = Best(plain, TimePlainRead(path));
-        off = Best(off, TimeScan(path, KIND_RIFF_ALL));
+        off = Best(off, TimeScan(path, RiffKindBits()));
         on = Best(on, TimeScan(path, 0));
         outCount = CountOutputs(outputs, &outBytes, true);
     }

@@ -13,6 +13,9 @@
 #include "pixels.h"
 #include "version.h"
 
+using testsupport::DialogUnitsX;
+using testsupport::WindowRect;
+
 namespace {
 
 const char kCaption[] = "pelnore について";
@@ -24,12 +27,6 @@ std::string Text(HWND window) {
     SendMessageTimeoutA(window, WM_GETTEXT, sizeof(buffer), (LPARAM)buffer, SMTO_ABORTIFHUNG, 5000,
                         nullptr);
     return buffer;
-}
-
-RECT WindowRect(HWND window) {
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
 }
 
 // pelnore.exe in association mode, started in a folder of the test's choice,
@@ -94,21 +91,6 @@ bool OpenAboutBox(const RunningProgram& program, HWND* association, HWND* box) {
     return *box != nullptr;
 }
 
-// MapDialogRect works only inside the dialog's own process. The horizontal
-// base unit is recovered instead from two controls the box never moves: the
-// icon at 7 units and the version line at 30 (pixels = units * base / 4).
-int DialogUnitsX(HWND dialog, int units) {
-    POINT icon = {WindowRect(GetDlgItem(dialog, IDC_ABOUT_ICON)).left, 0};
-    POINT line = {WindowRect(GetDlgItem(dialog, IDC_ABOUT_VERSION)).left, 0};
-    ScreenToClient(dialog, &icon);
-    ScreenToClient(dialog, &line);
-    for (int base = 1; base < 64; base++)
-        if (MulDiv(7, base, 4) == icon.x && MulDiv(30, base, 4) == line.x)
-            return MulDiv(units, base, 4);
-    ADD_FAILURE() << "no base unit gives the icon at " << icon.x << " and the line at " << line.x;
-    return -1;
-}
-
 }  // namespace
 
 TEST(AboutRun, WithTheResourceLibraryBesideIt) {
@@ -137,14 +119,7 @@ TEST(AboutRun, WithTheResourceLibraryBesideIt) {
         EXPECT_GT(line.right - line.left, DialogUnitsX(box, 1)) << "line " << id << " grew";
         if (line.right > widest) widest = line.right;
     }
-    RECT client = {};
-    GetClientRect(box, &client);
-    POINT clientRight = {client.right, 0};
-    ClientToScreen(box, &clientRight);
-    EXPECT_EQ(DialogUnitsX(box, 38) - DialogUnitsX(box, 31), clientRight.x - widest);
-    RECT dialog = WindowRect(box), button = WindowRect(GetDlgItem(box, IDOK));
-    EXPECT_EQ(((dialog.right - dialog.left) - (button.right - button.left)) / 2,
-              button.left - dialog.left);
+    testsupport::ExpectAboutBoxAroundLines(box, widest);
 
     // A second command brings this box forward and opens no other.
     HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 700, 700, 40, 40,
@@ -182,7 +157,7 @@ TEST(AboutRun, WithoutTheResourceLibraryTheLineIsEmpty) {
     HWND line = GetDlgItem(box, IDC_ABOUT_SYSRES);
     EXPECT_EQ("", Text(line));
     RECT r = WindowRect(line);
-    EXPECT_EQ(DialogUnitsX(box, 31) - DialogUnitsX(box, 30), r.right - r.left);
+    EXPECT_EQ(DialogUnitsX(box, 1), r.right - r.left);
 }
 
 namespace {

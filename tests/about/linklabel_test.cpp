@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../../about/linklabel.h"
+#include "../support/testsupport.h"
 #include "pixels.h"
 
 namespace {
@@ -74,18 +75,6 @@ const char* ParentClass() {
     return "LinkLabelTestParent";
 }
 
-void Pump(DWORD ms) {
-    DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < ms);
-}
-
 const int kLabelId = 102;
 
 // A parent at a fixed place with one static text inside it, not yet attached.
@@ -108,12 +97,12 @@ struct Scene {
             SendMessageA(label, WM_SETFONT, (WPARAM)font, FALSE);
         }
         SetForegroundWindow(parent);
-        Pump(50);
+        testsupport::PumpMessages(50);
     }
     ~Scene() {
         if (IsWindow(parent)) DestroyWindow(parent);
         if (font) DeleteObject(font);
-        Pump(20);
+        testsupport::PumpMessages(20);
     }
     POINT LabelScreenPoint(int x, int y) const {
         POINT p = {x, y};
@@ -131,7 +120,7 @@ struct Scene {
     }
     // What the label shows now, after it has handled its pending paint.
     testsupport::ColourCount Colours() const {
-        Pump(30);
+        testsupport::PumpMessages(30);
         UpdateWindow(label);
         return testsupport::CountWindowColours(label);
     }
@@ -320,14 +309,15 @@ TEST(LinkLabel, BlueThenRedWhileHoveredThenBlueAfterLeavingInAReflectingParent) 
     // The leave timer (the minimum period) notices the pointer is gone.
     scene.PointerOffLabel();
     DWORD start = GetTickCount();
-    while (Count(g_log.codes, LLN_MOUSELEAVE) == 0 && GetTickCount() - start < 500) Pump(5);
+    while (Count(g_log.codes, LLN_MOUSELEAVE) == 0 && GetTickCount() - start < 500)
+        testsupport::PumpMessages(5);
     EXPECT_LT(GetTickCount() - start, 200u);
     testsupport::ColourCount after = scene.Colours();
     EXPECT_EQ(1, Count(g_log.codes, LLN_MOUSELEAVE));
     EXPECT_GT(after.Of(kBlue), 40);
     EXPECT_EQ(0, after.Of(kRed));
     // Once the pointer has left, the timer stops: no second leave notice.
-    Pump(100);
+    testsupport::PumpMessages(100);
     EXPECT_EQ(1, Count(g_log.codes, LLN_MOUSELEAVE));
 }
 
@@ -393,18 +383,18 @@ TEST(LinkLabel, RealPointerAndButtonOnTheDisplay) {
     Scene scene(true);
     scene.PointerOffLabel();
     ASSERT_TRUE(AttachLinkLabel(scene.label));
-    Pump(50);
+    testsupport::PumpMessages(50);
     // Input through the system: hit-testing decides that the label gets it.
     POINT on = scene.LabelScreenPoint(40, 12);
     SetCursorPos(on.x - 1, on.y);
-    Pump(20);
+    testsupport::PumpMessages(20);
     SetCursorPos(on.x, on.y);
     INPUT moves[1] = {};
     moves[0].type = INPUT_MOUSE;
     moves[0].mi.dwFlags = MOUSEEVENTF_MOVE;
     moves[0].mi.dx = 1;
     SendInput(1, moves, sizeof(INPUT));
-    Pump(100);
+    testsupport::PumpMessages(100);
     EXPECT_GE(Count(g_log.codes, LLN_MOUSEMOVE), 1);
     EXPECT_GT(scene.Colours().Of(kRed), 40);
 
@@ -413,10 +403,10 @@ TEST(LinkLabel, RealPointerAndButtonOnTheDisplay) {
     click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, click, sizeof(INPUT));
-    Pump(100);
+    testsupport::PumpMessages(100);
     EXPECT_EQ(1, Count(g_log.codes, LLN_CLICKED));
 
     scene.PointerOffLabel();
-    Pump(200);
+    testsupport::PumpMessages(200);
     EXPECT_GT(scene.Colours().Of(kBlue), 40);
 }

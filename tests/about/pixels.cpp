@@ -1,9 +1,43 @@
 // Captures through BitBlt from a window's device context or the screen's.
 #include "pixels.h"
 
+#include <gtest/gtest.h>
+
 #include <vector>
 
+#include "../../about/aboutdlg.h"
+#include "../support/testsupport.h"
+
 namespace testsupport {
+
+// MapDialogRect works only inside the dialog's own process, so the horizontal
+// base unit is recovered from two controls the box never moves: the
+// icon at 7 units and the version line at 30 (pixels = units * base / 4).
+int DialogUnitsX(HWND dialog, int units) {
+    POINT icon = {WindowRect(GetDlgItem(dialog, IDC_ABOUT_ICON)).left, 0};
+    POINT line = {WindowRect(GetDlgItem(dialog, IDC_ABOUT_VERSION)).left, 0};
+    ScreenToClient(dialog, &icon);
+    ScreenToClient(dialog, &line);
+    for (int base = 1; base < 64; base++)
+        if (MulDiv(7, base, 4) == icon.x && MulDiv(30, base, 4) == line.x)
+            return MulDiv(units, base, 4);
+    ADD_FAILURE() << "no base unit gives the icon at " << icon.x << " and the line at " << line.x;
+    return -1;
+}
+
+void ExpectAboutBoxAroundLines(HWND box, LONG widestRight) {
+    RECT client = {};
+    GetClientRect(box, &client);
+    POINT clientRight = {client.right, 0};
+    ClientToScreen(box, &clientRight);
+    // The line's right edge at layout is its position plus its width, each
+    // mapped on its own, so rounding may leave it a pixel off unit 31.
+    EXPECT_EQ(DialogUnitsX(box, 38) - (DialogUnitsX(box, 30) + DialogUnitsX(box, 1)),
+              clientRight.x - widestRight);
+    RECT dialog = WindowRect(box), button = WindowRect(GetDlgItem(box, IDOK));
+    EXPECT_EQ(((dialog.right - dialog.left) - (button.right - button.left)) / 2,
+              button.left - dialog.left);
+}
 
 // Pixels of a width x height area at (x, y) of a window's device context (the
 // screen's for a null window), row by row from the top; false when unreadable.

@@ -1,5 +1,6 @@
 // Reading what a window shows: its client area copied from its device context
-// into a 32-bit DIB, so that tests check real pixels rather than internal state.
+// into a 32-bit DIB, so that tests check real pixels rather than internal state;
+// and the About box's dialog units measured on screen.
 #pragma once
 
 #include <map>
@@ -22,6 +23,14 @@ struct ColourCount {
         return best;
     }
 };
+
+// Pixels of units horizontal dialog units of the About box, in or out of its
+// process; -1 (and a test failure) when the box's layout gives no base unit.
+int DialogUnitsX(HWND dialog, int units);
+
+// The box ends the dialog's right margin (7 units) beyond its widest line,
+// whose right edge on screen is widestRight, and its OK button is centred.
+void ExpectAboutBoxAroundLines(HWND box, LONG widestRight);
 
 // Every pixel of the window's client area, by colour.
 ColourCount CountWindowColours(HWND window);

@@ -11,20 +11,6 @@ using namespace restest;
 
 namespace {
 
-Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
-Bytes Hotspot(unsigned x, unsigned y, const Bytes& image) {
-    Bytes b;
-    PutWord(&b, x);
-    PutWord(&b, y);
-    b.insert(b.end(), image.begin(), image.end());
-    return b;
-}
-
 class AssembleTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -32,7 +18,8 @@ protected:
     }
 
     void Build(const std::vector<ResourceSpec>& resources) {
-        dir_ = testsupport::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = testsupport::ScratchDir(
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::string path = dir_ + "\\case.dll";
         ASSERT_TRUE(BuildModule(path, resources));
         module_ = LoadDataModule(path);
@@ -74,9 +61,13 @@ TEST_F(AssembleTest, IconGroupOfThreeImagesGivesTheExactFile) {
     ASSERT_EQ(744u, a.size());
     ASSERT_EQ(296u, b.size());
     ASSERT_EQ(1128u, c.size());
-    Bytes group = Join({GroupHeader(1, 3), IconGroupEntry(32, 32, 16, 4, 744, 11),
-                        IconGroupEntry(16, 16, 16, 4, 296, 12), IconGroupEntry(16, 16, 0, 32, 1128, 13)});
-    Build({{RT_ICON, "#11", a}, {RT_ICON, "#12", b}, {RT_ICON, "#13", c}, {RT_GROUP_ICON, "#1", group}});
+    Bytes group =
+        Join({GroupHeader(1, 3), IconGroupEntry(32, 32, 16, 4, 744, 11),
+              IconGroupEntry(16, 16, 16, 4, 296, 12), IconGroupEntry(16, 16, 0, 32, 1128, 13)});
+    Build({{RT_ICON, "#11", a},
+           {RT_ICON, "#12", b},
+           {RT_ICON, "#13", c},
+           {RT_GROUP_ICON, "#1", group}});
 
     Bytes file = Assemble(AssembleIconFile, MAKEINTRESOURCEA(1), RT_GROUP_ICON);
     ASSERT_EQ(2222u, file.size());
@@ -95,20 +86,33 @@ TEST_F(AssembleTest, IconGroupOfThreeImagesGivesTheExactFile) {
 
 TEST_F(AssembleTest, IconGroupEdgeCases) {
     Bytes img = MakeIconImage(16, 16, 4, 5);
-    Build({{RT_ICON, "#21", img},
-           {RT_GROUP_ICON, "#1", GroupHeader(1, 0)},
-           // Claims five entries but holds two.
-           {RT_GROUP_ICON, "#2", Join({GroupHeader(1, 5), IconGroupEntry(16, 16, 16, 4, 296, 21),
-                                       IconGroupEntry(16, 16, 16, 4, 296, 21)})},
-           // Declares more bytes than the image resource has.
-           {RT_GROUP_ICON, "#3", Join({GroupHeader(1, 1), IconGroupEntry(16, 16, 16, 4, 5000, 21)})},
-           // Names an image that is not there, then one that is.
-           {RT_GROUP_ICON, "#4", Join({GroupHeader(1, 2), IconGroupEntry(32, 32, 16, 4, 100, 99),
-                                       IconGroupEntry(16, 16, 16, 4, 296, 21)})},
-           {RT_GROUP_ICON, "#5", Bytes{0, 0, 1, 0}},
-           {RT_GROUP_ICON, "NAMED", Join({GroupHeader(1, 1), IconGroupEntry(16, 16, 16, 4, 296, 21)})}});
+    Build(
+        {{RT_ICON, "#21", img},
+         {RT_GROUP_ICON, "#1", GroupHeader(1, 0)},
+         // Claims five entries but holds two.
+         {RT_GROUP_ICON, "#2",
+          Join({GroupHeader(1, 5), IconGroupEntry(16, 16, 16, 4, 296, 21),
+                IconGroupEntry(16, 16, 16, 4, 296, 21)})},
+         // Declares more bytes than the image resource has.
+         {RT_GROUP_ICON, "#3", Join({GroupHeader(1, 1), IconGroupEntry(16, 16, 16, 4, 5000, 21)})},
+         // Names an image that is not there, then one that is.
+         {RT_GROUP_ICON, "#4",
+          Join({GroupHeader(1, 2), IconGroupEntry(32, 32, 16, 4, 100, 99),
+                IconGroupEntry(16, 16, 16, 4, 296, 21)})},
+         {RT_GROUP_ICON, "#5", Bytes{0, 0, 1, 0}},
+         // A header with a flipped byte: reserved 0x3412, type 0x1B02.
+         {RT_GROUP_ICON, "#6",
+          Join({Bytes{0x12, 0x34, 0x02, 0x1B, 1, 0}, IconGroupEntry(16, 16, 16, 4, 296, 21)})},
+         // Only images that are not there.
+         {RT_GROUP_ICON, "#7",
+          Join({GroupHeader(1, 2), IconGroupEntry(32, 32, 16, 4, 100, 99),
+                IconGroupEntry(32, 32, 16, 4, 100, 98)})},
+         {RT_GROUP_ICON, "NAMED",
+          Join({GroupHeader(1, 1), IconGroupEntry(16, 16, 16, 4, 296, 21)})}});
 
-    EXPECT_EQ(GroupHeader(1, 0), Assemble(AssembleIconFile, MAKEINTRESOURCEA(1), RT_GROUP_ICON));
+    // No image, no file: neither for a count of 0 nor when every image is missing.
+    EXPECT_EQ(0u, AssembleIconFile(nullptr, 0, module_, MAKEINTRESOURCEA(1), RT_GROUP_ICON));
+    EXPECT_EQ(0u, AssembleIconFile(nullptr, 0, module_, MAKEINTRESOURCEA(7), RT_GROUP_ICON));
 
     Bytes cut = Assemble(AssembleIconFile, MAKEINTRESOURCEA(2), RT_GROUP_ICON);
     ASSERT_EQ(6u + 32 + 2 * 296, cut.size());
@@ -117,19 +121,19 @@ TEST_F(AssembleTest, IconGroupEdgeCases) {
     EXPECT_EQ(38u + 296, GetDword(cut, 22 + 12));
     ExpectLoads(cut, "cutcount.ico", IMAGE_ICON, 16, 16);
 
-    Bytes longer = Assemble(AssembleIconFile, MAKEINTRESOURCEA(3), RT_GROUP_ICON);
-    ASSERT_EQ(22u + 296, longer.size());
-    EXPECT_EQ(296u, GetDword(longer, 6 + 8));
-    EXPECT_EQ(img, Bytes(longer.begin() + 22, longer.end()));
-    ExpectLoads(longer, "declaredlonger.ico", IMAGE_ICON, 16, 16);
-
-    Bytes missing = Assemble(AssembleIconFile, MAKEINTRESOURCEA(4), RT_GROUP_ICON);
-    ASSERT_EQ(6u + 32 + 100 + 296, missing.size());
-    EXPECT_EQ(32u, missing[6]);
-    EXPECT_EQ(100u, GetDword(missing, 6 + 8));
-    EXPECT_EQ(38u, GetDword(missing, 6 + 12));
-    EXPECT_EQ(Bytes(100, 0), Bytes(missing.begin() + 38, missing.begin() + 138));
-    EXPECT_EQ(img, Bytes(missing.begin() + 138, missing.end()));
+    // A declared size beyond the image is cut to it; a missing image is left
+    // out and the count says so; a flipped header is written as an icon's.
+    Bytes single = Join({GroupHeader(1, 1), Bytes{16, 16, 16, 0, 1, 0, 4, 0}});
+    PutDword(&single, 296);
+    PutDword(&single, 22);
+    single = Join({single, img});
+    const char* names[] = {"declaredlonger.ico", "missing.ico", "flipped.ico"};
+    const int ids[] = {3, 4, 6};
+    for (int i = 0; i < 3; i++) {
+        Bytes file = Assemble(AssembleIconFile, MAKEINTRESOURCEA(ids[i]), RT_GROUP_ICON);
+        EXPECT_EQ(single, file) << names[i];
+        ExpectLoads(file, names[i], IMAGE_ICON, 16, 16);
+    }
 
     EXPECT_EQ(0u, AssembleIconFile(nullptr, 0, module_, MAKEINTRESOURCEA(5), RT_GROUP_ICON));
     EXPECT_EQ(0u, AssembleIconFile(nullptr, 0, module_, MAKEINTRESOURCEA(77), RT_GROUP_ICON));
@@ -144,9 +148,11 @@ TEST_F(AssembleTest, CursorHeightRuleAndHotspotFromTheImage) {
     // Planes and bit count of a cursor group entry are not the hotspot.
     Build({{RT_CURSOR, "#31", Hotspot(3, 5, mono)},
            {RT_CURSOR, "#32", Hotspot(16, 17, colour)},
-           {RT_GROUP_CURSOR, "#1", Join({GroupHeader(2, 1), CursorGroupEntry(32, 64, 9, 8, 308, 31)})},
+           {RT_GROUP_CURSOR, "#1",
+            Join({GroupHeader(2, 1), CursorGroupEntry(32, 64, 9, 8, 308, 31)})},
            {RT_GROUP_CURSOR, "#2",
-            Join({GroupHeader(2, 1), CursorGroupEntry(32, 64, 1, 4, (unsigned long)colour.size() + 4, 32)})}});
+            Join({GroupHeader(2, 1),
+                  CursorGroupEntry(32, 64, 1, 4, (unsigned long)colour.size() + 4, 32)})}});
 
     Bytes file = Assemble(AssembleCursorFile, MAKEINTRESOURCEA(1), RT_GROUP_CURSOR);
     Bytes expected = GroupHeader(2, 1);
@@ -174,35 +180,34 @@ TEST_F(AssembleTest, CursorGroupEdgeCases) {
     Build({{RT_CURSOR, "#41", Hotspot(1, 2, mono)},
            {RT_CURSOR, "#42", Bytes{7, 0}},
            // Byte counts below the hotspot's four bytes.
-           {RT_GROUP_CURSOR, "#1", Join({GroupHeader(2, 2), CursorGroupEntry(32, 64, 1, 1, 2, 41),
-                                         CursorGroupEntry(32, 64, 1, 1, 0, 41)})},
+           {RT_GROUP_CURSOR, "#1",
+            Join({GroupHeader(2, 2), CursorGroupEntry(32, 64, 1, 1, 2, 41),
+                  CursorGroupEntry(32, 64, 1, 1, 0, 41)})},
            // A missing image, then a real one.
-           {RT_GROUP_CURSOR, "#2", Join({GroupHeader(2, 2), CursorGroupEntry(32, 64, 1, 1, 54, 98),
-                                         CursorGroupEntry(32, 64, 1, 1, 308, 41)})},
+           {RT_GROUP_CURSOR, "#2",
+            Join({GroupHeader(2, 2), CursorGroupEntry(32, 64, 1, 1, 54, 98),
+                  CursorGroupEntry(32, 64, 1, 1, 308, 41)})},
            // Declares more than the image holds; an image shorter than a hotspot.
-           {RT_GROUP_CURSOR, "#3", Join({GroupHeader(2, 2), CursorGroupEntry(32, 64, 1, 1, 9000, 41),
-                                         CursorGroupEntry(32, 64, 1, 1, 30, 42)})}});
+           {RT_GROUP_CURSOR, "#3",
+            Join({GroupHeader(2, 2), CursorGroupEntry(32, 64, 1, 1, 9000, 41),
+                  CursorGroupEntry(32, 64, 1, 1, 30, 42)})}});
 
-    Bytes tiny = Assemble(AssembleCursorFile, MAKEINTRESOURCEA(1), RT_GROUP_CURSOR);
-    ASSERT_EQ(6u + 32, tiny.size());
-    EXPECT_EQ(0u, GetDword(tiny, 6 + 8));
-    EXPECT_EQ(38u, GetDword(tiny, 6 + 12));
-    EXPECT_EQ(0u, GetDword(tiny, 22 + 8));
+    // Byte counts below the hotspot's four bytes hold no image: no file.
+    EXPECT_EQ(0u, AssembleCursorFile(nullptr, 0, module_, MAKEINTRESOURCEA(1), RT_GROUP_CURSOR));
 
     Bytes missing = Assemble(AssembleCursorFile, MAKEINTRESOURCEA(2), RT_GROUP_CURSOR);
-    ASSERT_EQ(6u + 32 + 50 + 304, missing.size());
-    EXPECT_EQ(Bytes(16, 0), Bytes(missing.begin() + 6, missing.begin() + 22));
-    EXPECT_EQ(Bytes(50, 0), Bytes(missing.begin() + 38, missing.begin() + 88));
-    EXPECT_EQ(88u, GetDword(missing, 22 + 12));
-    EXPECT_EQ(mono, Bytes(missing.begin() + 88, missing.end()));
+    ASSERT_EQ(6u + 16 + 304, missing.size());
+    EXPECT_EQ(GroupHeader(2, 1), Bytes(missing.begin(), missing.begin() + 6));
+    EXPECT_EQ(22u, GetDword(missing, 6 + 12));
+    EXPECT_EQ(mono, Bytes(missing.begin() + 22, missing.end()));
+    ExpectLoads(missing, "missing.cur", IMAGE_CURSOR, 32, 32);
 
     Bytes cut = Assemble(AssembleCursorFile, MAKEINTRESOURCEA(3), RT_GROUP_CURSOR);
-    ASSERT_EQ(6u + 32 + 304 + 26, cut.size());
+    ASSERT_EQ(6u + 16 + 304, cut.size());
+    EXPECT_EQ(1u, GetWord(cut, 4));
     EXPECT_EQ(304u, GetDword(cut, 6 + 8));
     EXPECT_EQ(32u, cut[7]);  // the cut size is the monochrome size again
-    EXPECT_EQ(mono, Bytes(cut.begin() + 38, cut.begin() + 342));
-    EXPECT_EQ(Bytes(16, 0), Bytes(cut.begin() + 22, cut.begin() + 38));
-    EXPECT_EQ(Bytes(26, 0), Bytes(cut.begin() + 342, cut.end()));
+    EXPECT_EQ(mono, Bytes(cut.begin() + 22, cut.end()));
 }
 
 // ---------------------------------------------------------------- bitmaps
@@ -220,8 +225,12 @@ TEST_F(AssembleTest, BitmapLayouts) {
     Bytes rgb = MakeDib(3, 2, 24, 0), four = MakeDib(9, 2, 4, 16), eight = MakeDib(5, 3, 8, 256),
           one = MakeDib(17, 3, 1, 2), sixteen = MakeDib(5, 3, 16, 0), alpha = MakeDib(4, 4, 32, 0);
     Bytes trailing = Join({rgb, Bytes(10, 0xEE)});
-    Build({{RT_BITMAP, "#1", rgb}, {RT_BITMAP, "#2", four}, {RT_BITMAP, "#3", eight},
-           {RT_BITMAP, "#4", one}, {RT_BITMAP, "#5", sixteen}, {RT_BITMAP, "#6", alpha},
+    Build({{RT_BITMAP, "#1", rgb},
+           {RT_BITMAP, "#2", four},
+           {RT_BITMAP, "#3", eight},
+           {RT_BITMAP, "#4", one},
+           {RT_BITMAP, "#5", sixteen},
+           {RT_BITMAP, "#6", alpha},
            {RT_BITMAP, "#7", trailing}});
 
     Bytes file = Assemble(AssembleBitmapFile, MAKEINTRESOURCEA(1), RT_BITMAP);
@@ -250,7 +259,8 @@ TEST_F(AssembleTest, BitmapLayouts) {
     ExpectLoads(file, "alpha.bmp", IMAGE_BITMAP, 4, 4);
 
     // Bytes after the last row are not part of the file.
-    EXPECT_EQ(Join({FileHeader(78, 54), rgb}), Assemble(AssembleBitmapFile, MAKEINTRESOURCEA(7), RT_BITMAP));
+    EXPECT_EQ(Join({FileHeader(78, 54), rgb}),
+              Assemble(AssembleBitmapFile, MAKEINTRESOURCEA(7), RT_BITMAP));
 }
 
 TEST_F(AssembleTest, BitmapsThatGiveNoFile) {
@@ -265,19 +275,20 @@ TEST_F(AssembleTest, BitmapsThatGiveNoFile) {
     core.resize(12 + 16, 0x11);
     Bytes huge = MakeDib(3, 2, 24, 0);
     huge[4] = 0xFF, huge[5] = 0xFF, huge[6] = 0xFF, huge[7] = 0x7F;  // width 2^31 - 1
-    Build({{RT_BITMAP, "#1", MakeDib(4, 4, 8, 256, 1)},      // run-length
-           {RT_BITMAP, "#2", MakeDib(4, 4, 16, 3, 3)},       // bit fields
-           {RT_BITMAP, "#3", MakeDib(4, 4, 24, 0, 0, 0, 2)}, // two planes
-           {RT_BITMAP, "#4", MakeDib(4, 4, 3, 8)},           // no such bit count
+    Build({{RT_BITMAP, "#1", MakeDib(4, 4, 8, 256, 1)},              // run-length
+           {RT_BITMAP, "#2", MakeDib(4, 4, 16, 3, 3)},               // bit fields
+           {RT_BITMAP, "#3", MakeDib(4, 4, 24, 0, 0, 0, 2)},         // two planes
+           {RT_BITMAP, "#4", MakeDib(4, 4, 3, 8)},                   // no such bit count
            {RT_BITMAP, "#5", MakeDib(4, 4, 0, 0)},
            {RT_BITMAP, "#6", shortPixels},
            {RT_BITMAP, "#7", core},
-           {RT_BITMAP, "#8", MakeDib(4, 4, 4, 32, 0, 32)},   // more colours than 4 bits hold
+           {RT_BITMAP, "#8", MakeDib(4, 4, 4, 32, 0, 32)},  // more colours than 4 bits hold
            {RT_BITMAP, "#9", Bytes(30, 0)},
            {RT_BITMAP, "#10", huge},
            {RT_BITMAP, "#11", MakeDib(0, 4, 24, 0)}});
     for (int id = 1; id <= 11; id++)
-        EXPECT_EQ(0u, AssembleBitmapFile(nullptr, 0, module_, MAKEINTRESOURCEA(id), RT_BITMAP)) << id;
+        EXPECT_EQ(0u, AssembleBitmapFile(nullptr, 0, module_, MAKEINTRESOURCEA(id), RT_BITMAP))
+            << id;
     EXPECT_EQ(0u, AssembleBitmapFile(nullptr, 0, module_, MAKEINTRESOURCEA(40), RT_BITMAP));
 }
 
@@ -288,7 +299,9 @@ TEST_F(AssembleTest, BitmapsWhoseLayoutDiffersFromTheFixedOne) {
     v5[0] = 124;
     v5.insert(v5.begin() + 40, 84, 0);  // the rest of a BITMAPV5HEADER, no colour space data
     Bytes highPalette = MakeDib(2, 2, 24, 2, 0, 2);
-    Build({{RT_BITMAP, "#1", topDown}, {RT_BITMAP, "#2", fewColours}, {RT_BITMAP, "#3", v5},
+    Build({{RT_BITMAP, "#1", topDown},
+           {RT_BITMAP, "#2", fewColours},
+           {RT_BITMAP, "#3", v5},
            {RT_BITMAP, "#4", highPalette}});
 
     Bytes file = Assemble(AssembleBitmapFile, MAKEINTRESOURCEA(1), RT_BITMAP);

@@ -119,10 +119,12 @@ TEST(OutputWriting, FullDiskLeavesNoFileBehind) {
         GTEST_SKIP() << "no small file system mounted at " << disk;
     testsupport::RemoveTree(disk + "\\viewer");
     std::vector<unsigned char> big(300000, 0x42);
-    EXPECT_FALSE(WriteOutputFile((disk + "\\viewer.exe").c_str(), big.data(), big.size(), ".bmp", 0));
+    EXPECT_FALSE(
+        WriteOutputFile((disk + "\\viewer.exe").c_str(), big.data(), big.size(), ".bmp", 0));
     EXPECT_TRUE(testsupport::ListFolder(disk + "\\viewer").empty());
     std::vector<unsigned char> small(1000, 0x43);
-    EXPECT_TRUE(WriteOutputFile((disk + "\\viewer.exe").c_str(), small.data(), small.size(), ".bmp", 1));
+    EXPECT_TRUE(
+        WriteOutputFile((disk + "\\viewer.exe").c_str(), small.data(), small.size(), ".bmp", 1));
     EXPECT_EQ(std::vector<std::string>{"exe0001.bmp"}, testsupport::ListFolder(disk + "\\viewer"));
     testsupport::RemoveTree(disk + "\\viewer");
 }

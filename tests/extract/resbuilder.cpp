@@ -5,20 +5,53 @@
 
 namespace restest {
 
-bool BuildModule(const std::string& path, const std::vector<ResourceSpec>& resources) {
-    std::string stub = testsupport::TestDir() + "\\fixtures\\stub.dll";
-    if (!CopyFileA(stub.c_str(), path.c_str(), FALSE)) return false;
-    HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
-    if (update == nullptr) return false;
-    bool ok = true;
-    for (const ResourceSpec& r : resources) {
-        LPCSTR name = r.name[0] == '#' ? MAKEINTRESOURCEA(atoi(r.name.c_str() + 1)) : r.name.c_str();
-        if (!UpdateResourceA(update, r.type, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
-                             (void*)r.bytes.data(), (DWORD)r.bytes.size()))
-            ok = false;
+// The resource directory of our own test module, read as the loader reads it:
+// the image's resource data directory, its section, then type, name and
+// language levels.
+static size_t RvaToOffset(const Bytes& file, const IMAGE_NT_HEADERS32* nt, DWORD rva) {
+    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+    for (WORD i = 0; i < nt->FileHeader.NumberOfSections; i++, section++) {
+        if (rva >= section->VirtualAddress &&
+            rva < section->VirtualAddress + section->SizeOfRawData)
+            return section->PointerToRawData + (rva - section->VirtualAddress);
     }
-    if (!EndUpdateResourceA(update, !ok)) return false;
-    return ok;
+    return file.size();
+}
+
+static const IMAGE_RESOURCE_DIRECTORY_ENTRY* DirectoryEntries(const unsigned char* directory,
+                                                              unsigned* count) {
+    const IMAGE_RESOURCE_DIRECTORY* header = (const IMAGE_RESOURCE_DIRECTORY*)directory;
+    *count = header->NumberOfNamedEntries + header->NumberOfIdEntries;
+    return (const IMAGE_RESOURCE_DIRECTORY_ENTRY*)(header + 1);
+}
+
+bool SetResourceDataSizes(const std::string& path, WORD typeId, DWORD size) {
+    Bytes file;
+    if (!testsupport::ReadFileBytes(path, &file)) return false;
+    const IMAGE_DOS_HEADER* dos = (const IMAGE_DOS_HEADER*)file.data();
+    const IMAGE_NT_HEADERS32* nt = (const IMAGE_NT_HEADERS32*)(file.data() + dos->e_lfanew);
+    DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;
+    size_t base = RvaToOffset(file, nt, rva);
+    if (rva == 0 || base >= file.size()) return false;
+    unsigned char* root = file.data() + base;
+    unsigned types = 0, patched = 0;
+    const IMAGE_RESOURCE_DIRECTORY_ENTRY* type = DirectoryEntries(root, &types);
+    for (unsigned t = 0; t < types; t++, type++) {
+        if (type->NameIsString || type->Id != typeId || !type->DataIsDirectory) continue;
+        unsigned names = 0;
+        const IMAGE_RESOURCE_DIRECTORY_ENTRY* name =
+            DirectoryEntries(root + type->OffsetToDirectory, &names);
+        for (unsigned n = 0; n < names; n++, name++) {
+            unsigned languages = 0;
+            const IMAGE_RESOURCE_DIRECTORY_ENTRY* language =
+                DirectoryEntries(root + name->OffsetToDirectory, &languages);
+            for (unsigned l = 0; l < languages; l++, language++) {
+                ((IMAGE_RESOURCE_DATA_ENTRY*)(root + language->OffsetToData))->Size = size;
+                patched++;
+            }
+        }
+    }
+    return patched > 0 && testsupport::WriteFileBytes(path, file.data(), file.size());
 }
 
 HMODULE LoadDataModule(const std::string& path) {
@@ -35,16 +68,20 @@ void PutDword(Bytes* b, unsigned long value) {
     PutWord(b, (unsigned)(value >> 16));
 }
 
-unsigned GetWord(const Bytes& b, size_t at) { return b[at] | (b[at + 1] << 8); }
+unsigned GetWord(const Bytes& b, size_t at) {
+    return b[at] | (b[at + 1] << 8);
+}
 
 unsigned long GetDword(const Bytes& b, size_t at) {
     return GetWord(b, at) | ((unsigned long)GetWord(b, at + 2) << 16);
 }
 
-static size_t RowBytes(long width, unsigned bits) { return ((width * bits + 31) / 32) * 4; }
+static size_t RowBytes(long width, unsigned bits) {
+    return ((width * bits + 31) / 32) * 4;
+}
 
-Bytes MakeDib(long width, long height, unsigned bits, unsigned paletteEntries,
-              unsigned compression, unsigned long coloursUsed, unsigned planes) {
+Bytes MakeDib(long width, long height, unsigned bits, unsigned paletteEntries, unsigned compression,
+              unsigned long coloursUsed, unsigned planes) {
     Bytes b;
     PutDword(&b, 40);
     PutDword(&b, (unsigned long)width);
@@ -113,6 +150,20 @@ Bytes GroupHeader(unsigned type, unsigned count) {
     PutWord(&b, type);
     PutWord(&b, count);
     return b;
+}
+
+Bytes Hotspot(unsigned x, unsigned y, const Bytes& image) {
+    Bytes b;
+    PutWord(&b, x);
+    PutWord(&b, y);
+    b.insert(b.end(), image.begin(), image.end());
+    return b;
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
 }
 
 static bool BitmapSize(HBITMAP bitmap, int* width, int* height) {

@@ -1,27 +1,26 @@
-// Test helpers: modules with exact resource bytes (a copy of the stub DLL
-// written with the resource-update calls, then loaded as a data file), the
+// Test helpers: modules with exact resource bytes (BuildModule of the test
+// support, then loaded as a data file), the
 // byte images of icon, cursor and bitmap resources, and checks that a file
 // opens with LoadImageA.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "../../util/compat.h"
+#include "../support/testsupport.h"
 
 namespace restest {
 
-typedef std::vector<unsigned char> Bytes;
+using testsupport::BuildModule;
+using testsupport::Bytes;
+using testsupport::ResourceSpec;
 
-struct ResourceSpec {
-    LPCSTR type;
-    std::string name;  // "#12" for the integer identifier 12
-    Bytes bytes;
-};
-
-// Copies fixtures\stub.dll to path and writes the resources into it; true when
-// every update call succeeded.
-bool BuildModule(const std::string& path, const std::vector<ResourceSpec>& resources);
+// Rewrites, in the built module's resource directory, the size of every data
+// entry of the integer type typeId to size, as a crafted file would declare
+// it; false when the file holds no such entry.
+bool SetResourceDataSizes(const std::string& path, WORD typeId, DWORD size);
 // LoadLibraryExA as a data file.
 HMODULE LoadDataModule(const std::string& path);
 
@@ -43,6 +42,9 @@ Bytes IconGroupEntry(unsigned width, unsigned height, unsigned colours, unsigned
 Bytes CursorGroupEntry(unsigned width, unsigned height, unsigned planes, unsigned bits,
                        unsigned long bytes, unsigned id);
 Bytes GroupHeader(unsigned type, unsigned count);
+// A cursor image resource: the hotspot's two words, then the image.
+Bytes Hotspot(unsigned x, unsigned y, const Bytes& image);
+Bytes Join(std::initializer_list<Bytes> parts);
 
 // LoadImageA(LR_LOADFROMFILE) of type IMAGE_ICON, IMAGE_CURSOR or IMAGE_BITMAP;
 // true and the size of the loaded image (for icons and cursors the colour

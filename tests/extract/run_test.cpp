@@ -9,7 +9,8 @@
 #include <string.h>
 
 #include "../../app/job.h"
-#include "../../app/worker.h"
+#include "../../extract/assemble.h"
+#include "../../util/worker.h"
 #include "../../extract/extract.h"
 #include "../support/testsupport.h"
 #include "resbuilder.h"
@@ -21,7 +22,9 @@ namespace {
 
 const DWORD RUN_TIMEOUT = 120000;
 
-std::string FixtureDir() { return testsupport::TestDir() + "\\fixtures"; }
+std::string FixtureDir() {
+    return testsupport::TestDir() + "\\fixtures";
+}
 
 Bytes ReadAll(const std::string& path) {
     Bytes bytes;
@@ -36,8 +39,7 @@ std::string CopyFixture(const std::string& dir, const std::string& name) {
 }
 
 void RunPelnore(const std::string& arguments) {
-    testsupport::RunResult run =
-        testsupport::RunAndWait(Quote(testsupport::PelnoreExe()) + " " + arguments, RUN_TIMEOUT);
+    testsupport::RunResult run = testsupport::RunPelnore(arguments, RUN_TIMEOUT);
     ASSERT_TRUE(run.started);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(0u, run.exitCode);
@@ -98,11 +100,17 @@ TEST(Worker, AResumeThatFailsEndsTheThreadInsteadOfWaiting) {
     int calls = 0;
     WorkerThread* worker = CreateWorkerThread(CountCalls, &calls);
     ASSERT_NE(nullptr, worker);
+    // Wine sets a new thread up on its own side even while it is suspended, and
+    // ending it in the middle of that set-up can bring the whole process down
+    // (seen about once in 40 runs); Windows has no such window. The pause lets
+    // the set-up finish, so the test sees only our own code.
+    Sleep(100);
     // A handle without the right to resume: ResumeThread really fails with it.
     HANDLE full = worker->thread;
     HANDLE limited = nullptr;
     ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), full, GetCurrentProcess(), &limited,
-                                SYNCHRONIZE | THREAD_TERMINATE | THREAD_QUERY_INFORMATION, FALSE, 0));
+                                SYNCHRONIZE | THREAD_TERMINATE | THREAD_QUERY_INFORMATION, FALSE,
+                                0));
     worker->thread = limited;
     EXPECT_FALSE(StartWorkerThread(worker));
     EXPECT_TRUE(IsWorkerThreadCancelled(worker));
@@ -145,11 +153,11 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
 // string-named groups come first in the enumeration, and the run-length
 // bitmap (index 3) gives no file.
 std::map<std::string, std::string> ExpectedFixtureFiles(const std::string& ext) {
-    return {{ext + "0000.ico", "mono.ico"},    {ext + "0001.ico", "three.ico"},
-            {ext + "0002.ico", "large.ico"},   {ext + "0000.cur", "arrow.cur"},
-            {ext + "0001.cur", "paint.cur"},   {ext + "0000.bmp", "rgb3x2.bmp"},
-            {ext + "0001.bmp", "nine4.bmp"},   {ext + "0002.bmp", "grey8.bmp"},
-            {ext + "0004.bmp", "mono1.bmp"},   {ext + "0005.bmp", "high16.bmp"},
+    return {{ext + "0000.ico", "mono.ico"},   {ext + "0001.ico", "three.ico"},
+            {ext + "0002.ico", "large.ico"},  {ext + "0000.cur", "arrow.cur"},
+            {ext + "0001.cur", "paint.cur"},  {ext + "0000.bmp", "rgb3x2.bmp"},
+            {ext + "0001.bmp", "nine4.bmp"},  {ext + "0002.bmp", "grey8.bmp"},
+            {ext + "0004.bmp", "mono1.bmp"},  {ext + "0005.bmp", "high16.bmp"},
             {ext + "0006.bmp", "alpha32.bmp"}};
 }
 
@@ -165,14 +173,16 @@ UINT ImageTypeOf(const std::string& name) {
     return ext == ".ico" ? IMAGE_ICON : ext == ".cur" ? IMAGE_CURSOR : IMAGE_BITMAP;
 }
 
-void ExpectFixtureOutput(const std::string& folder, const std::string& ext, const char* skipKinds = "") {
+void ExpectFixtureOutput(const std::string& folder, const std::string& ext,
+                         const char* skipKinds = "") {
     std::vector<std::string> expectedNames;
     for (const auto& entry : ExpectedFixtureFiles(ext)) {
         if (strstr(skipKinds, entry.first.substr(entry.first.size() - 4).c_str())) continue;
         expectedNames.push_back(entry.first);
         EXPECT_EQ(ExpectedBytes(entry.second), ReadAll(folder + "\\" + entry.first)) << entry.first;
         int w = 0, h = 0;
-        EXPECT_TRUE(LoadImageSize(folder + "\\" + entry.first, ImageTypeOf(entry.first), 0, 0, &w, &h))
+        EXPECT_TRUE(
+            LoadImageSize(folder + "\\" + entry.first, ImageTypeOf(entry.first), 0, 0, &w, &h))
             << entry.first;
     }
     EXPECT_EQ(expectedNames, testsupport::ListFolder(folder));
@@ -209,7 +219,8 @@ TEST(PelnoreRun, FoldersAndMissingFilesAreSkipped) {
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     std::string source = CopyFixture(dir, "real.dll");
     RunPelnore(Quote(folder) + " " + Quote(dir + "\\missing.dll") + " " + Quote(source));
-    EXPECT_EQ((std::vector<std::string>{"real", "real.dll", "sub.dll"}), testsupport::ListFolder(dir));
+    EXPECT_EQ((std::vector<std::string>{"real", "real.dll", "sub.dll"}),
+              testsupport::ListFolder(dir));
     ExpectFixtureOutput(dir + "\\real", "dll");
     EXPECT_TRUE(testsupport::ListFolder(folder).empty());
     RunPelnore("/ico:0");  // switches only: nothing to do, exit code 0
@@ -264,8 +275,10 @@ TEST(PelnoreRun, ACorruptGroupStillGivesAFileAndLaterIndexesStay) {
     bad.insert(bad.end(), entry.begin(), entry.end());
     Bytes compressed = MakeDib(4, 4, 8, 256, 1);
     Bytes plain = MakeDib(3, 2, 24, 0);
-    ASSERT_TRUE(BuildModule(source, {{RT_ICON, "#5", image}, {RT_GROUP_ICON, "#1", bad},
-                                     {RT_BITMAP, "#1", compressed}, {RT_BITMAP, "#2", plain}}));
+    ASSERT_TRUE(BuildModule(source, {{RT_ICON, "#5", image},
+                                     {RT_GROUP_ICON, "#1", bad},
+                                     {RT_BITMAP, "#1", compressed},
+                                     {RT_BITMAP, "#2", plain}}));
     RunPelnore(Quote(source));
     EXPECT_EQ((std::vector<std::string>{"dll0000.ico", "dll0001.bmp"}),
               testsupport::ListFolder(dir + "\\crafted"));
@@ -274,6 +287,211 @@ TEST(PelnoreRun, ACorruptGroupStillGivesAFileAndLaterIndexesStay) {
     int w = 0, h = 0;
     EXPECT_TRUE(LoadImageSize(dir + "\\crafted\\dll0000.ico", IMAGE_ICON, 16, 16, &w, &h));
     EXPECT_EQ(16, w);
+}
+
+// ---------------------------------------------------------------- hostile modules
+
+Bytes Repeat(const Bytes& part, size_t times) {
+    Bytes all;
+    for (size_t i = 0; i < times; i++) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// Every .ico, .cur and .bmp written opens with LoadImageA, and all files of the
+// source together stay within its output budget.
+void ExpectLoadableWithinBudget(const std::string& source, const std::string& folder) {
+    Bytes input = ReadAll(source);
+    unsigned long long total = 0;
+    for (const std::string& name : testsupport::ListFolder(folder)) {
+        total += ReadAll(folder + "\\" + name).size();
+        int w = 0, h = 0;
+        EXPECT_TRUE(LoadImageSize(folder + "\\" + name, ImageTypeOf(name), 0, 0, &w, &h)) << name;
+    }
+    EXPECT_LE(total, OutputBudgetFor((long long)input.size()).remaining) << source;
+}
+
+TEST(PelnoreRun, HostileGroupsGiveOnlyRealImagesWithinTheBudget) {
+    std::string dir = testsupport::ScratchDir("hostile");
+    std::string source = dir + "\\groups.dll";
+    Bytes small = MakeIconImage(32, 32, 4, 1), large = MakeIconImage(128, 128, 32, 2);
+    Bytes mono = MakeIconImage(32, 32, 1, 3);
+    Bytes smallEntry = IconGroupEntry(32, 32, 16, 4, (unsigned long)small.size(), 5);
+    Bytes missingEntry = IconGroupEntry(64, 64, 0, 32, 0x20000000, 99);
+    // Each entry names the same large image: 4000 copies of 67 KB declared.
+    Bytes copies = Repeat(IconGroupEntry(128, 128, 0, 32, (unsigned long)large.size(), 6), 4000);
+    Bytes flippedIcon = {0x12, 0x34, 0x02, 0x1B, 1, 0};  // type 6914
+    Bytes flippedCursor = {169, 0, 0x01, 0x55, 1, 0};    // reserved 169, type 21761
+    ASSERT_TRUE(BuildModule(
+        source,
+        {{RT_ICON, "#5", small},
+         {RT_ICON, "#6", large},
+         {RT_CURSOR, "#7", Hotspot(4, 9, mono)},
+         {RT_GROUP_ICON, "#1", Join({GroupHeader(1, 2), missingEntry, smallEntry})},
+         {RT_GROUP_ICON, "#2", Join({GroupHeader(1, 2), missingEntry, missingEntry})},
+         {RT_GROUP_ICON, "#3", Join({GroupHeader(1, 4000), copies})},
+         {RT_GROUP_ICON, "#4", Join({flippedIcon, smallEntry})},
+         {RT_GROUP_ICON, "#5", Join({GroupHeader(1, 1), smallEntry})},
+         {RT_GROUP_CURSOR, "#1", Join({flippedCursor, CursorGroupEntry(32, 64, 1, 1, 308, 7)})}}));
+    RunPelnore(Quote(source));
+    std::string out = dir + "\\groups";
+    // The missing images are left out, the group of copies is beyond the budget
+    // and gives no file, and the later groups keep their indexes.
+    EXPECT_EQ(
+        (std::vector<std::string>{"dll0000.cur", "dll0000.ico", "dll0003.ico", "dll0004.ico"}),
+        testsupport::ListFolder(out));
+    Bytes expected = GroupHeader(1, 1);
+    expected.insert(expected.end(), smallEntry.begin(), smallEntry.begin() + 12);
+    PutDword(&expected, 22);
+    expected = Join({expected, small});
+    EXPECT_EQ(expected, ReadAll(out + "\\dll0000.ico"));
+    EXPECT_EQ(expected, ReadAll(out + "\\dll0003.ico"));
+    Bytes cursor = ReadAll(out + "\\dll0000.cur");
+    EXPECT_EQ(GroupHeader(2, 1), Bytes(cursor.begin(), cursor.begin() + 6));
+    ExpectLoadableWithinBudget(source, out);
+}
+
+// An icon whose image data entry declares 256 MiB and whose group declares
+// 512 KiB: the loader passes both on unchecked, and the module is far smaller.
+std::string BuildReadPastModule(const std::string& dir, Bytes* image) {
+    std::string source = dir + "\\pastend.dll";
+    *image = MakeIconImage(32, 32, 4, 4);
+    Bytes group = Join({GroupHeader(1, 1), IconGroupEntry(32, 32, 16, 4, 0x80000, 5)});
+    EXPECT_TRUE(BuildModule(source, {{RT_ICON, "#5", *image}, {RT_GROUP_ICON, "#1", group}}));
+    EXPECT_TRUE(SetResourceDataSizes(source, 3, 0x10000000));
+    return source;
+}
+
+// The icon holds the image and at most the module's bytes after it: never
+// more than the file, whatever the sizes declare.
+void ExpectImageOfTheBytesThere(const std::string& ico, const Bytes& image, size_t moduleSize) {
+    Bytes file = ReadAll(ico);
+    ASSERT_GE(file.size(), 22u + image.size());
+    EXPECT_LE(file.size(), 22u + moduleSize);
+    EXPECT_EQ(GroupHeader(1, 1), Bytes(file.begin(), file.begin() + 6));
+    EXPECT_EQ(file.size() - 22, GetDword(file, 6 + 8));
+    EXPECT_EQ(image, Bytes(file.begin() + 22, file.begin() + 22 + image.size()));
+    int w = 0, h = 0;
+    EXPECT_TRUE(LoadImageSize(ico, IMAGE_ICON, 32, 32, &w, &h));
+}
+
+TEST(PelnoreRun, ResourceSizesBeyondTheMappedFileAreNotRead) {
+    std::string dir = testsupport::ScratchDir("pastend");
+    Bytes image;
+    std::string source = BuildReadPastModule(dir, &image);
+    size_t moduleSize = ReadAll(source).size();
+    HMODULE module = LoadDataModule(source);
+    ASSERT_NE(nullptr, module);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(5), RT_ICON);
+    ASSERT_NE(nullptr, found);
+    ASSERT_EQ(0x10000000u, SizeofResource(module, found));  // the crafted size got through
+    DWORD size = 0;
+    ASSERT_NE(nullptr, LockResourceData(module, MAKEINTRESOURCEA(5), RT_ICON, &size));
+    EXPECT_GE(size, image.size());
+    EXPECT_LT(size, moduleSize);
+
+    // The per-resource work outside the enumeration, which under Wine would
+    // swallow a fault in it.
+    std::string direct = dir + "\\direct.dll";
+    ASSERT_TRUE(CopyFileA(source.c_str(), direct.c_str(), FALSE));
+    OutputBudget budget = OutputBudgetFor((long long)moduleSize);
+    ResourceEnumContext context = {0, 14, ".ico", direct.c_str(), AssembleIconFile, &budget};
+    EXPECT_TRUE(OnResourceName(module, RT_GROUP_ICON, MAKEINTRESOURCEA(1), (LONG_PTR)&context));
+    FreeLibrary(module);
+    ExpectImageOfTheBytesThere(dir + "\\direct\\dll0000.ico", image, moduleSize);
+
+    RunPelnore(Quote(source));
+    EXPECT_EQ(std::vector<std::string>{"dll0000.ico"}, testsupport::ListFolder(dir + "\\pastend"));
+    ExpectImageOfTheBytesThere(dir + "\\pastend\\dll0000.ico", image, moduleSize);
+    ExpectLoadableWithinBudget(source, dir + "\\pastend");
+}
+
+// ---------------------------------------------------------------- names outside the code page
+
+// The 8-bit form of a path by its short name, as the job should resolve it.
+std::string ShortAnsiPath(const std::wstring& path) {
+    wchar_t shortPath[MAX_PATH] = L"";
+    EXPECT_NE(0u, GetShortPathNameW(path.c_str(), shortPath, MAX_PATH));
+    char ansi[MAX_PATH * 2] = "";
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath, -1, ansi, sizeof(ansi), nullptr,
+                        &lossy);
+    EXPECT_FALSE(lossy);
+    return ansi;
+}
+
+// What GetCommandLineA shows of a wide argument: '?' or a best-fit look-alike
+// for every character the code page lacks.
+std::string AnsiAsShown(const std::wstring& text) {
+    char ansi[MAX_PATH * 2] = "";
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof(ansi), nullptr, nullptr);
+    return ansi;
+}
+
+std::string Printable(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        char unit[12];
+        snprintf(unit, sizeof(unit), c < 0x80 ? "%c" : "<U+%04X>", (unsigned)c);
+        out += unit;
+    }
+    return out;
+}
+
+std::string ListText(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += " " + name;
+    return text;
+}
+
+TEST(PelnoreRun, NamesOutsideTheCodePageGoThroughTheirShortNames) {
+    std::string dir = testsupport::ScratchDir("wide");
+    std::wstring wideDir = testsupport::Widen(dir);
+    std::wstring fixture = testsupport::Widen(FixtureDir() + "\\fixture.dll");
+    // Hangul, and a yen sign that the 8-bit line shows as a backslash: the
+    // look-alike x\y.dll exists and must stay untouched.
+    std::wstring korean = wideDir + L"\\\uC544\uC774\uCF58.dll";
+    std::wstring yen = wideDir + L"\\x\u00A5y.dll";
+    std::wstring missing = wideDir + L"\\\uC5C6\uC74C.dll";
+    ASSERT_TRUE(CopyFileW(fixture.c_str(), korean.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(fixture.c_str(), yen.c_str(), FALSE));
+    ASSERT_TRUE(CreateDirectoryA((dir + "\\x").c_str(), nullptr));
+    CopyFixture(dir + "\\x", "y.dll");
+    std::string japanese = CopyFixture(dir, "表示.dll");
+
+    std::wstring line = L"\"" + testsupport::Widen(testsupport::PelnoreExe()) + L"\" \"" + korean +
+                        L"\" \"" + yen + L"\" \"" + missing + L"\" \"" +
+                        testsupport::Widen(japanese) + L"\"";
+    testsupport::RunResult run = testsupport::RunCapturingDebugOutput(line, RUN_TIMEOUT);
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+
+    // The dump shows the 8-bit arguments as they came, not what the job used.
+    std::vector<std::string> dump;
+    for (const std::string& l : run.debugLines)
+        if (l.compare(0, 5, "argv[") == 0) dump.push_back(l);
+    ASSERT_EQ(5u, dump.size());
+    EXPECT_EQ("argv[ 1]=" + AnsiAsShown(korean) + "\r\n", dump[1]);
+    EXPECT_EQ("argv[ 2]=" + AnsiAsShown(yen) + "\r\n", dump[2]);
+    EXPECT_EQ("argv[ 4]=" + japanese + "\r\n", dump[4]);
+
+    // Output beside each source, in a folder named after its short name.
+    const std::wstring* sources[] = {&korean, &yen};
+    for (int i = 0; i < 2; i++) {
+        std::string used = ShortAnsiPath(*sources[i]);
+        std::string folder = used.substr(0, used.find_last_of('.'));
+        std::string ext = used.substr(used.find_last_of('.') + 1);
+        ExpectFixtureOutput(folder, ext);
+        printf("file %s\n  %s  path used %s\n  written in %s:%s\n", Printable(*sources[i]).c_str(),
+               dump[1 + i].c_str(), used.c_str(), folder.c_str(),
+               ListText(testsupport::ListFolder(folder)).c_str());
+    }
+    ExpectFixtureOutput(dir + "\\表示", "dll");
+    EXPECT_EQ(std::vector<std::string>{"y.dll"}, testsupport::ListFolder(dir + "\\x"));
+    // Two sources with their folders, x, and 表示.dll with its folder: the
+    // missing name left nothing.
+    EXPECT_EQ(7u, testsupport::ListFolder(dir).size());
+    printf("missing %s\n  %s  nothing written\n", Printable(missing).c_str(), dump[3].c_str());
 }
 
 // ---------------------------------------------------------------- the prefix's own DLLs
@@ -310,7 +528,8 @@ TEST(PelnoreRun, SystemModulesGiveOneFilePerGroup) {
     std::string arguments;
     for (const char* m : modules) {
         std::string target = dir + "\\" + m + ".dll";
-        ASSERT_TRUE(CopyFileA((std::string(system) + "\\" + m + ".dll").c_str(), target.c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileA((std::string(system) + "\\" + m + ".dll").c_str(), target.c_str(), FALSE));
         arguments += " " + Quote(target);
     }
     RunPelnore("/avi:0 /wav:0 /ani:0" + arguments);
@@ -322,12 +541,14 @@ TEST(PelnoreRun, SystemModulesGiveOneFilePerGroup) {
         size_t files = testsupport::ListFolder(out).size();
         for (size_t i = 0; i < icons; i++) {
             int w = 0, h = 0;
-            EXPECT_TRUE(LoadImageSize(out + "\\" + IndexedName(".ico", i), IMAGE_ICON, 0, 0, &w, &h))
+            EXPECT_TRUE(
+                LoadImageSize(out + "\\" + IndexedName(".ico", i), IMAGE_ICON, 0, 0, &w, &h))
                 << m << " " << IndexedName(".ico", i);
         }
         for (size_t i = 0; i < cursors; i++) {
             int w = 0, h = 0;
-            EXPECT_TRUE(LoadImageSize(out + "\\" + IndexedName(".cur", i), IMAGE_CURSOR, 0, 0, &w, &h))
+            EXPECT_TRUE(
+                LoadImageSize(out + "\\" + IndexedName(".cur", i), IMAGE_CURSOR, 0, 0, &w, &h))
                 << m << " " << IndexedName(".cur", i);
         }
         size_t bmpFiles = 0;
@@ -335,7 +556,8 @@ TEST(PelnoreRun, SystemModulesGiveOneFilePerGroup) {
             if (name.substr(name.size() - 4) != ".bmp") continue;
             bmpFiles++;
             int w = 0, h = 0;
-            EXPECT_TRUE(LoadImageSize(out + "\\" + name, IMAGE_BITMAP, 0, 0, &w, &h)) << m << " " << name;
+            EXPECT_TRUE(LoadImageSize(out + "\\" + name, IMAGE_BITMAP, 0, 0, &w, &h))
+                << m << " " << name;
         }
         EXPECT_LE(bmpFiles, bitmaps);
         EXPECT_EQ(icons + cursors + bmpFiles, files) << m;

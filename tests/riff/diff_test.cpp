@@ -98,7 +98,7 @@ ScanOutcome RealScan(const std::string& path, const std::string& folder, KindMas
     ScanOutcome out;
     testsupport::RemoveTree(folder);
     RiffScanOptions options = {blockSize, chunkSize, memchrSearch, RecordCandidate,
-                               &out.candidates};
+                               &out.candidates, nullptr};
     EXPECT_TRUE(ScanRiffStreamsWith(path.c_str(), mask, &options));
     out.files = ReadFolder(folder);
     return out;

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "../support/testsupport.h"
+
 namespace rifftest {
 
-typedef std::vector<unsigned char> Bytes;
+using testsupport::Bytes;
 
 // "RIFF", sizeField (little-endian), the form type, then body as given.
 Bytes MakeRiffRaw(const char* formType, unsigned long sizeField, const Bytes& body);

@@ -4,6 +4,7 @@
 // byte.
 #include <gtest/gtest.h>
 
+#include "../../extract/budget.h"
 #include "../support/testsupport.h"
 #include "riffbytes.h"
 
@@ -42,11 +43,6 @@ Planted PlantStreams(Bytes prefix) {
     return p;
 }
 
-testsupport::RunResult RunPelnore(const std::string& arguments) {
-    std::string command = testsupport::Quote(testsupport::PelnoreExe()) + " " + arguments;
-    return testsupport::RunAndWait(command, kRunTimeoutMs);
-}
-
 }  // namespace
 
 TEST(RiffRun, DataFileWithStreamsAtOddOffsets) {
@@ -55,7 +51,7 @@ TEST(RiffRun, DataFileWithStreamsAtOddOffsets) {
     Planted p = PlantStreams(Text("not a module"));
     ASSERT_TRUE(testsupport::WriteFileBytes(source, p.file.data(), p.file.size()));
 
-    testsupport::RunResult run = RunPelnore(testsupport::Quote(source));
+    testsupport::RunResult run = testsupport::RunPelnore(testsupport::Quote(source), kRunTimeoutMs);
     ASSERT_TRUE(run.started);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(0u, run.exitCode);
@@ -69,19 +65,6 @@ TEST(RiffRun, DataFileWithStreamsAtOddOffsets) {
 
 // A real module: a copy of an empty DLL with a WAVE and an AVI stream as
 // custom resources, then a cursor and another WAVE stream appended to it.
-static bool BuildModuleWithStreams(const std::string& path, const Bytes& wave, const Bytes& avi) {
-    std::string stub = testsupport::TestDir() + "\\fixtures\\riffstub.dll";
-    if (!CopyFileA(stub.c_str(), path.c_str(), FALSE)) return false;
-    HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
-    if (update == nullptr) return false;
-    WORD language = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
-    bool ok =
-        UpdateResourceA(update, "WAVE", MAKEINTRESOURCEA(1), language, (void*)wave.data(),
-                        (DWORD)wave.size()) &&
-        UpdateResourceA(update, RT_RCDATA, "CLIP", language, (void*)avi.data(), (DWORD)avi.size());
-    return EndUpdateResourceA(update, !ok) && ok;
-}
-
 TEST(RiffRun, ModuleWithResourceAndAppendedStreamsAndTheWaveSwitch) {
     std::string dir = testsupport::ScratchDir("module");
     std::string source = dir + "\\host.dll";
@@ -89,7 +72,8 @@ TEST(RiffRun, ModuleWithResourceAndAppendedStreamsAndTheWaveSwitch) {
     Bytes avi = MakeRiff("AVI ", 20001, 12);
     Bytes cursor = MakeRiff("ACON", 77, 13);
     Bytes wave2 = MakeRiff("WAVE", 2, 14);
-    ASSERT_TRUE(BuildModuleWithStreams(source, wave1, avi));
+    ASSERT_TRUE(
+        testsupport::BuildModule(source, {{"WAVE", "#1", wave1}, {RT_RCDATA, "CLIP", avi}}));
     Bytes file;
     ASSERT_TRUE(testsupport::ReadFileBytes(source, &file));
     Append(&file, Text("RIFR"));
@@ -103,7 +87,7 @@ TEST(RiffRun, ModuleWithResourceAndAppendedStreamsAndTheWaveSwitch) {
     EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(1), "WAVE"));
     FreeLibrary(module);
 
-    testsupport::RunResult run = RunPelnore(testsupport::Quote(source));
+    testsupport::RunResult run = testsupport::RunPelnore(testsupport::Quote(source), kRunTimeoutMs);
     ASSERT_TRUE(run.finished);
     std::map<std::string, Bytes> expected = {{"dll0000.wav", wave1},
                                              {"dll0001.wav", wave2},
@@ -112,8 +96,35 @@ TEST(RiffRun, ModuleWithResourceAndAppendedStreamsAndTheWaveSwitch) {
     EXPECT_EQ(expected, ReadFolder(dir + "\\host"));
 
     testsupport::RemoveTree(dir + "\\host");
-    run = RunPelnore("/wav:0 " + testsupport::Quote(source));
+    run = testsupport::RunPelnore("/wav:0 " + testsupport::Quote(source), kRunTimeoutMs);
     ASSERT_TRUE(run.finished);
     expected = {{"dll0000.avi", avi}, {"dll0000.ani", cursor}};
     EXPECT_EQ(expected, ReadFolder(dir + "\\host"));
+}
+
+// 64 KiB of nothing but "RIFF", size, "WAVE" records, each declaring the rest
+// of the file: every record starts a stream that holds all the later ones.
+TEST(RiffRun, NestedStreamsStopAtTheOutputBudget) {
+    std::string dir = testsupport::ScratchDir("nested");
+    std::string source = dir + "\\chain.dat";
+    const size_t fileSize = 65536 - 65536 % 12;
+    Bytes file;
+    while (file.size() < fileSize) {
+        Bytes record = MakeRiffRaw("WAVE", (unsigned long)(fileSize - file.size() - 8), Bytes());
+        Append(&file, record);
+    }
+    ASSERT_TRUE(testsupport::WriteFileBytes(source, file.data(), file.size()));
+
+    testsupport::RunResult run = testsupport::RunPelnore(testsupport::Quote(source), kRunTimeoutMs);
+    ASSERT_TRUE(run.finished);
+    std::map<std::string, Bytes> files = ReadFolder(dir + "\\chain");
+    unsigned long long total = 0;
+    for (const auto& f : files) total += f.second.size();
+    EXPECT_LE(total, OutputBudgetFor((long long)file.size()).remaining);
+    // The streams come in file order, each whole, until the budget is spent.
+    ASSERT_GT(files.size(), 2u);
+    EXPECT_EQ(file, files["dat0000.wav"]);
+    EXPECT_EQ(Bytes(file.begin() + 12, file.end()), files["dat0001.wav"]);
+    printf("%u bytes gave %u files, %llu bytes\n", (unsigned)file.size(), (unsigned)files.size(),
+           total);
 }

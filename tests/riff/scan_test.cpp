@@ -38,14 +38,13 @@ std::vector<std::string> Names(const Scanned& scanned) {
 
 }  // namespace
 
-TEST(RiffForms, TableIsCaseSensitive) {
-    EXPECT_EQ(1, LookupRiffForm("AVI "));
-    EXPECT_EQ(2, LookupRiffForm("WAVE"));
-    EXPECT_EQ(3, LookupRiffForm("ACON"));
-    EXPECT_EQ(-1, LookupRiffForm("wave"));
-    EXPECT_EQ(-1, LookupRiffForm("AVIX"));
-    EXPECT_EQ(-1, LookupRiffForm("RMID"));
-    EXPECT_EQ(-1, LookupRiffForm("acon"));
+TEST(RiffForms, OnlyTheThreeFormsAreWrittenAndCaseCounts) {
+    Bytes file = Text("MZ");
+    for (const char* form : {"wave", "AVIX", "RMID", "acon", "AVI ", "WAVE", "ACON"})
+        Append(&file, MakeRiff(form, 10, 3));
+    Scanned s = ScanBytes("forms", "f.exe", file);
+    EXPECT_EQ((std::vector<std::string>{"exe0000.ani", "exe0000.avi", "exe0000.wav"}), Names(s));
+    EXPECT_EQ(MakeRiff("ACON", 10, 3), s.files["exe0000.ani"]);
 }
 
 TEST(RiffScan, StreamAfterRepeatedOrBrokenStartsIsFound) {
@@ -188,24 +187,13 @@ TEST(RiffScan, MissingFileIsReportedAndWritesNothing) {
     EXPECT_TRUE(testsupport::ListFolder(dir).empty());
 }
 
-TEST(RiffFileSize, ComesFromTheDirectoryWhenTheFileIsHeldOpenUnshared) {
+TEST(RiffScan, FileHeldOpenByARunningProgramIsScanned) {
     std::string dir = testsupport::ScratchDir("held");
     std::string path = dir + "\\held.exe";
     Bytes wave = MakeRiff("WAVE", 777, 61);
     Bytes file = Text("MZ?");
     Append(&file, wave);
     ASSERT_TRUE(testsupport::WriteFileBytes(path, file.data(), file.size()));
-    EXPECT_EQ((long)file.size(), FileSizeByName(path.c_str()));
-    EXPECT_EQ(-1, FileSizeByName((dir + "\\none.exe").c_str()));
-
-    // No sharing at all: the scanner's own exclusive open fails, and so does
-    // any other open, yet the size is known from the directory entry.
-    HANDLE exclusive =
-        CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, exclusive);
-    EXPECT_EQ((long)file.size(), FileSizeByName(path.c_str()));
-    EXPECT_EQ((LONGLONG)file.size(), FileSize64ByName(path.c_str()));
-    CloseHandle(exclusive);
 
     // Read sharing only, as a running program holds its own file: the size
     // comes from the directory entry and the scan still reads the file.
@@ -263,10 +251,10 @@ TEST(RiffScan, StreamThatCannotBeCopiedWholeLeavesNoFileAndTakesNoNumber) {
     // one.
     t.newSize = 2 + 12 + (LONGLONG)inner.size() + 100;
     ASSERT_TRUE(testsupport::WriteFileBytes(t.path, file.data(), file.size()));
-    RiffScanOptions options = {0, 4096, false, TruncateAtFirstCandidate, &t};
+    RiffScanOptions options = {0, 4096, false, TruncateAtFirstCandidate, &t, nullptr};
     EXPECT_TRUE(ScanRiffStreamsWith(t.path.c_str(), 0, &options));
     EXPECT_EQ(2, t.calls);
-    ASSERT_EQ(t.newSize, FileSize64ByName(t.path.c_str()));
+    ASSERT_EQ(t.newSize, testsupport::FileSize(t.path));
     // The outer stream's partial file is gone, and the inner one, found next,
     // takes the index that the outer one did not use.
     std::map<std::string, Bytes> files = ReadFolder(dir + "\\w");

@@ -21,22 +21,19 @@ TEST(LeadBytes, FixedCodePage932Ranges) {
         leads += IsLeadByte((unsigned char)b);
     }
     EXPECT_EQ(31 + 29, leads);
-    EXPECT_TRUE(IsTrailByte(0x40));
-    EXPECT_TRUE(IsTrailByte(0x5C));
-    EXPECT_TRUE(IsTrailByte(0xFC));
-    EXPECT_FALSE(IsTrailByte(0x3F));
-    EXPECT_FALSE(IsTrailByte(0x7F));
-    EXPECT_FALSE(IsTrailByte(0xFD));
+    // Trail bytes after a lead byte: 0x40 to 0xFC without 0x7F.
+    for (unsigned char trail : {0x40, 0x5C, 0xFC})
+        EXPECT_EQ(BYTE_TRAIL, ByteTypeAt(std::string{'\x81', (char)trail}.c_str(), 1)) << trail;
+    for (unsigned char other : {0x3F, 0x7F, 0xFD})
+        EXPECT_EQ(BYTE_SINGLE, ByteTypeAt(std::string{'\x81', (char)other}.c_str(), 1)) << other;
 }
 
-TEST(CharCodeAt, CodesAndNextChar) {
-    EXPECT_EQ(0x835Cu, CharCodeAt(kSo));
-    EXPECT_EQ((unsigned)'a', CharCodeAt("a"));
-    EXPECT_EQ(0u, CharCodeAt(""));
-    // A lone lead byte before the terminator is a one-byte character.
-    EXPECT_EQ(0x81u, CharCodeAt("\x81"));
+TEST(NextChar, StepsOverWholeCharacters) {
+    EXPECT_EQ(kSo + 2, NextChar(kSo));
     // Half-width katakana are single bytes.
-    EXPECT_EQ(0xB1u, CharCodeAt("\xB1\x5C"));
+    const char kana[] = "\xB1\x5C";
+    EXPECT_EQ(kana + 1, NextChar(kana));
+    EXPECT_EQ(kana + 2, StringEnd(kana));
 
     const char text[] =
         "a\x83\x5C"
@@ -73,60 +70,39 @@ TEST(ByteTypeAt, WalksFromTheStart) {
     EXPECT_EQ(BYTE_TRAIL, ByteTypeAt(odd, 3));
     const char leadAfterInvalid[] = "\x81\x7F\x5C";
     EXPECT_EQ(BYTE_SINGLE, ByteTypeAt(leadAfterInvalid, 2));
-    EXPECT_TRUE(IsSeparatorAt(leadAfterInvalid, 2));
+    EXPECT_TRUE(EndsWithSeparator(leadAfterInvalid));
 }
 
-TEST(IsSeparatorAt, OnlyOneByteBackslashes) {
-    std::string text = std::string("C:\\") + kHyo + "\\x";
-    EXPECT_TRUE(IsSeparatorAt(text.c_str(), 2));
-    EXPECT_FALSE(IsSeparatorAt(text.c_str(), 4));  // trail byte of 表
-    EXPECT_TRUE(IsSeparatorAt(text.c_str(), 5));
-    EXPECT_FALSE(IsSeparatorAt(text.c_str(), 6));
-    EXPECT_FALSE(IsSeparatorAt(text.c_str(), 7));    // terminator
-    EXPECT_FALSE(IsSeparatorAt(text.c_str(), 100));  // past the end: never read
+TEST(Searches, OnlyOneByteBackslashesAreSeparators) {
+    std::string text = std::string("C:\\") + kHyo;
+    EXPECT_EQ(text.c_str() + 2, FindLastSeparator(text.c_str()));  // not the trail of 表
+    text += "\\x";
+    EXPECT_EQ(text.c_str() + 5, FindLastSeparator(text.c_str()));
 }
 
 TEST(Searches, SeparatorsSkipTrailBytes) {
     std::string onlyTrail = std::string("a") + kSo + kHyo;
-    EXPECT_EQ(nullptr, FindSeparator(onlyTrail.c_str()));
     EXPECT_EQ(nullptr, FindLastSeparator(onlyTrail.c_str()));
-    EXPECT_EQ(nullptr, TrailingSeparator(onlyTrail.c_str()));
     EXPECT_FALSE(EndsWithSeparator(onlyTrail.c_str()));
 
     std::string path = std::string(kSo) + "\\d\\" + kHyo;
     const char* p = path.c_str();
-    EXPECT_EQ(p + 2, FindSeparator(p));
     EXPECT_EQ(p + 4, FindLastSeparator(p));
-    EXPECT_EQ(nullptr, TrailingSeparator(p));
+    EXPECT_FALSE(EndsWithSeparator(p));
 
     std::string trailing = path + "\\";
-    EXPECT_EQ(trailing.c_str() + 7, TrailingSeparator(trailing.c_str()));
+    EXPECT_EQ(trailing.c_str() + 7, FindLastSeparator(trailing.c_str()));
     EXPECT_TRUE(EndsWithSeparator(trailing.c_str()));
-    EXPECT_EQ(nullptr, FindSeparator(""));
+    EXPECT_EQ(nullptr, FindLastSeparator(""));
     EXPECT_FALSE(EndsWithSeparator(""));
 }
 
-TEST(Searches, FindCharCode) {
-    std::string text = std::string("x") + kSo + "\\y";
-    const char* t = text.c_str();
-    EXPECT_EQ(t + 3, FindCharCode(t, '\\'));
-    EXPECT_EQ(t + 1, FindCharCode(t, 0x835C));
-    EXPECT_EQ(t + 5, FindCharCode(t, 0));
-    EXPECT_EQ(nullptr, FindCharCode(t, 'z'));
-    // 0x5C is found only as a character of its own, never inside ソ.
-    EXPECT_EQ(nullptr, FindCharCode(kSo, '\\'));
-    EXPECT_EQ(t + 5, StringEnd(t));
-}
-
 TEST(ByteSets, MembersAndSpans) {
-    ByteSet set;
-    BuildByteSet(&set, " \t\xFF");
-    EXPECT_TRUE(ByteSetHas(&set, ' '));
-    EXPECT_TRUE(ByteSetHas(&set, '\t'));
-    EXPECT_TRUE(ByteSetHas(&set, 0xFF));
-    EXPECT_FALSE(ByteSetHas(&set, 'a'));
-    EXPECT_FALSE(ByteSetHas(&set, 0));
-    EXPECT_EQ(1, (set.bits[0x20 / 8] >> (0x20 & 7)) & 1);
+    // Set members anywhere in the 256 byte values, 0xFF (no lead byte) included.
+    EXPECT_EQ(3u, SpanInSet("\t \xFF"
+                            "a",
+                            " \t\xFF"));
+    EXPECT_EQ(2u, SpanNotInSet("ab\xFF", " \t\xFF"));
 
     EXPECT_EQ(3u, SpanNotInSet("abc def", " \t"));
     EXPECT_EQ(7u, SpanNotInSet("abcdefg", " \t"));
@@ -144,35 +120,11 @@ TEST(ByteSets, MembersAndSpans) {
     EXPECT_EQ(2u, SpanNotInSet("a\x81", "\\"));
 }
 
-TEST(Comparisons, EqualPrefixAndStrings) {
-    EXPECT_TRUE(EqualPrefix("abc", "abd", 2));
-    EXPECT_FALSE(EqualPrefix("abc", "abd", 3));
-    EXPECT_TRUE(EqualPrefix("ab", "ab", 10));  // both end together
-    EXPECT_FALSE(EqualPrefix("ab", "abc", 10));
-    EXPECT_TRUE(EqualPrefix("x", "y", 0));
-    // A double-byte character that starts inside the limit is compared whole.
-    EXPECT_FALSE(EqualPrefix("a\x83\x5C", "a\x83\x40", 2));
-    EXPECT_TRUE(
-        EqualPrefix("a\x83\x5C"
-                    "b",
-                    "a\x83\x5C"
-                    "c",
-                    3));
-
+TEST(Comparisons, Strings) {
     EXPECT_TRUE(StringsEqual("Menu", "Menu"));
     EXPECT_FALSE(StringsEqual("Menu", "menu"));
     EXPECT_TRUE(StringsEqualNoCase("Menu", "mENU"));
     EXPECT_FALSE(StringsEqualNoCase("Menu", "Menus"));
-}
-
-TEST(ZeroFill, ClearsExactlyN) {
-    char block[8];
-    for (char& c : block) c = 'x';
-    char* end = (char*)ZeroFill(block + 1, 5);
-    EXPECT_EQ(block + 6, end);
-    EXPECT_EQ('x', block[0]);
-    for (int i = 1; i < 6; i++) EXPECT_EQ(0, block[i]);
-    EXPECT_EQ('x', block[6]);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// The worker thread of an extraction job and its cancel event. The main thread
-// creates, resumes, cancels and releases it; the worker only tests for cancel.
+// A worker thread with a cancel event. The main thread creates, resumes,
+// cancels and releases it; the routine only tests for cancel.
 #pragma once
 
-#include "../util/compat.h"
+#include "compat.h"
 
 struct WorkerThread;
 typedef unsigned (*WorkerRoutine)(WorkerThread* thread, void* argument);

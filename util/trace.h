@@ -2,7 +2,7 @@
 // the debug channel written through this pointer.
 #pragma once
 
-#include "../util/compat.h"
+#include "compat.h"
 
 typedef int (*DebugTraceRoutine)(const char* format, ...);
 
@@ -10,5 +10,6 @@ typedef int (*DebugTraceRoutine)(const char* format, ...);
 extern DebugTraceRoutine const DebugTrace;
 
 // Formats into a 1,024-byte buffer (at most 1,023 characters, always
-// terminated) and hands it to OutputDebugStringA.
+// terminated) and hands it to OutputDebugStringA. Returns the length, or -1
+// when the line was cut.
 int WriteDebugChannel(const char* format, ...) PELNORE_PRINTF(1, 2);

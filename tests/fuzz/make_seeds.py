@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of the fuzz targets: the sample module's pictures and
+media (samples/) in each target's input form, and crafted hostile cases."""
+import os
+import struct
+import sys
+
+here = os.path.dirname(os.path.abspath(__file__))
+root = os.path.dirname(os.path.dirname(here))
+corpus = os.path.join(here, "corpus")
+
+
+def put(target, name, data):
+    folder = os.path.join(corpus, target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def group_input(cursor, group, images):
+    """fuzz_group's form: kind byte, group length and bytes, image records."""
+    out = bytes([1 if cursor else 0]) + struct.pack("<H", len(group)) + group
+    for ident, data in images:
+        out += struct.pack("<HH", ident, len(data)) + data
+    return out
+
+
+def from_icon_file(data, cursor):
+    """An .ico or .cur file back into a group resource and its images."""
+    _, kind, count = struct.unpack_from("<HHH", data, 0)
+    group = struct.pack("<HHH", 0, kind, count)
+    images = []
+    for i in range(count):
+        w, h, colours, res, p1, p2, size, offset = struct.unpack_from("<BBBBHHII", data, 6 + 16 * i)
+        image = data[offset:offset + size]
+        if cursor:
+            group += struct.pack("<HHHHIH", w, h * 2, 1, 1, size + 4, i + 1)
+            image = struct.pack("<HH", p1, p2) + image
+        else:
+            group += struct.pack("<BBBBHHIH", w, h, colours, res, p1, p2, size, i + 1)
+        images.append((i + 1, image))
+    return group, images
+
+
+def main():
+    images = os.path.join(root, "samples", "images")
+    for name in sorted(os.listdir(images)):
+        data = open(os.path.join(images, name), "rb").read()
+        stem, ext = os.path.splitext(name)
+        if ext == ".bmp":
+            put("bitmap", stem, data[14:])
+        elif ext in (".ico", ".cur") and len(data) < 60000:
+            group, imgs = from_icon_file(data, ext == ".cur")
+            put("group", stem, group_input(ext == ".cur", group, imgs))
+    media = os.path.join(root, "samples", "media")
+    for name in sorted(os.listdir(media)):
+        put("riff", name.replace(".", "_"), open(os.path.join(media, name), "rb").read())
+
+    # Crafted groups: a missing image declaring 512 MiB, entries that all name
+    # one image, a flipped header, and an image shorter than a cursor hotspot.
+    small = open(os.path.join(images, "mono.ico"), "rb").read()
+    group, imgs = from_icon_file(small, False)
+    image = imgs[0][1]
+    entry = struct.pack("<BBBBHHIH", 32, 32, 2, 0, 1, 1, len(image), 1)
+    missing = struct.pack("<BBBBHHIH", 64, 64, 0, 0, 1, 32, 0x20000000, 99)
+    put("group", "missing", group_input(False, struct.pack("<HHH", 0, 1, 2) + missing + entry,
+                                        [(1, image)]))
+    put("group", "repeated", group_input(False, struct.pack("<HHH", 0, 1, 40) + entry * 40,
+                                         [(1, image)]))
+    put("group", "flipped", group_input(False, b"\x12\x34\x02\x1b\x01\x00" + entry, [(1, image)]))
+    cur = struct.pack("<HHHHIH", 32, 64, 1, 1, 2, 7)
+    put("group", "shorthotspot", group_input(True, struct.pack("<HHH", 0, 2, 1) + cur,
+                                             [(7, b"\x01")]))
+
+    # Crafted bitmaps: top-down, a width whose row size overflows 32 bits.
+    dib = open(os.path.join(images, "rgb3x2.bmp"), "rb").read()[14:]
+    put("bitmap", "topdown", dib[:8] + struct.pack("<i", -2) + dib[12:])
+    put("bitmap", "widewrap", dib[:4] + struct.pack("<I", 0x7FFFFFFF) + dib[8:])
+
+    # Crafted RIFF files: a chain of WAVE records each declaring the rest, a
+    # false start before a stream, and a tail cut by two and by eight bytes.
+    chain = b""
+    while len(chain) < 1200:
+        chain += b"RIFF" + struct.pack("<I", 1200 - len(chain) - 8) + b"WAVE"
+    put("riff", "chain", chain)
+    wave = b"RIFF" + struct.pack("<I", 4 + 21) + b"WAVE" + bytes(range(21)) + b"\0\0\0"
+    put("riff", "falsestart", b"RIFRRIF" + wave + b"RIF")
+    put("riff", "tailcut2", wave[:-2])
+    put("riff", "tailcut8", wave[:-8])
+
+
+if __name__ == "__main__":
+    sys.exit(main())
