@@ -9,6 +9,7 @@
 #include "../util/pathpart.h"
 #include "../util/worker.h"
 #include "assemble.h"
+#include "neextract.h"
 #include "output.h"
 #include "riff.h"
 
@@ -98,7 +99,10 @@ static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMas
     for (const ResourceKind& kind : RESOURCE_KINDS) {
         if (IsWorkerThreadCancelled(thread)) return;
         if (kindMask & kind.kindBit) continue;
-        ExtractResourcesOfType(path, kind.extension, kind.assembler, kind.resourceType, &budget);
+        // A module that the loader refuses may be a 16-bit one, read here.
+        if (!ExtractResourcesOfType(path, kind.extension, kind.assembler, kind.resourceType,
+                                    &budget))
+            ExtractNeResourcesOfType(path, kind.extension, kind.resourceType, &budget);
     }
     if (IsWorkerThreadCancelled(thread)) return;
     if ((kindMask & RiffKindBits()) != RiffKindBits()) {

@@ -1,7 +1,7 @@
 // The extraction mode as a whole: switches and path resolution, the worker's
 // start, and the real pelnore.exe run on the fixture module, on modules with
-// exact resources and on the Wine prefix's own system DLLs, with the files it
-// writes checked by name and byte.
+// exact resources, on the Wine prefix's own system DLLs and on 16-bit (NE)
+// twins of such modules, with the files it writes checked by name and byte.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include "../../util/worker.h"
 #include "../../extract/extract.h"
 #include "../support/testsupport.h"
+#include "newriter.h"
 #include "resbuilder.h"
 
 using namespace restest;
@@ -350,6 +351,51 @@ TEST(PelnoreRun, HostileGroupsGiveOnlyRealImagesWithinTheBudget) {
     ExpectLoadableWithinBudget(source, out);
 }
 
+// A hostile NE module: a group of 4000 copies of a large image, a group whose
+// data starts past the file, one whose length runs past it, and a bitmap type
+// block that claims 0xFFFF entries. What can be read still comes out.
+TEST(PelnoreRun, HostileNeModuleGivesWhatItCanWithinTheBudget) {
+    std::string dir = testsupport::ScratchDir("hostilene");
+    std::string source = dir + "\\old.exe";
+    Bytes small = MakeIconImage(32, 32, 4, 1), large = MakeIconImage(128, 128, 32, 2);
+    Bytes smallGroup =
+        Join({GroupHeader(1, 1), IconGroupEntry(32, 32, 16, 4, (unsigned long)small.size(), 5)});
+    Bytes copies = Repeat(IconGroupEntry(128, 128, 0, 32, (unsigned long)large.size(), 6), 4000);
+    Bytes plain = MakeDib(3, 2, 24, 0);
+    netest::NeImage ne = netest::WriteNeModule({{3, 5, "", small},
+                                                {3, 6, "", large},
+                                                {14, 1, "", Join({GroupHeader(1, 4000), copies})},
+                                                {14, 2, "", smallGroup},
+                                                {14, 3, "", smallGroup},
+                                                {14, 4, "", smallGroup},
+                                                {2, 1, "", plain}},
+                                               4);
+    ASSERT_EQ(7u, ne.entries.size());
+    ASSERT_EQ(3u, ne.typeBlocks.size());
+    ne.bytes[ne.entries[4]] = ne.bytes[ne.entries[4] + 1] = 0xFF;            // rnOffset
+    ne.bytes[ne.entries[5] + 2] = ne.bytes[ne.entries[5] + 3] = 0xFF;        // rnLength
+    ne.bytes[ne.typeBlocks[2] + 2] = ne.bytes[ne.typeBlocks[2] + 3] = 0xFF;  // rtResourceCount
+    ASSERT_TRUE(testsupport::WriteFileBytes(source, ne.bytes.data(), ne.bytes.size()));
+    RunPelnore(Quote(source));
+    std::string out = dir + "\\old";
+    Bytes expected = GroupHeader(1, 1);
+    expected.insert(expected.end(), smallGroup.begin() + 6, smallGroup.begin() + 18);
+    PutDword(&expected, 22);
+    expected = Join({expected, small});
+    EXPECT_EQ(expected, ReadAll(out + "\\exe0001.ico"));
+    EXPECT_EQ(expected, ReadAll(out + "\\exe0003.ico"));
+    Bytes bmp = {'B', 'M'};
+    PutDword(&bmp, 14 + (unsigned long)plain.size());
+    PutDword(&bmp, 0);
+    PutDword(&bmp, 14 + 40);
+    EXPECT_EQ(Join({bmp, plain}), ReadAll(out + "\\exe0000.bmp"));
+    // The entries that the wild count makes of the bytes behind the table lead
+    // to no bitmap.
+    EXPECT_EQ((std::vector<std::string>{"exe0000.bmp", "exe0001.ico", "exe0003.ico"}),
+              testsupport::ListFolder(out));
+    ExpectLoadableWithinBudget(source, out);
+}
+
 // An icon whose image data entry declares 256 MiB and whose group declares
 // 512 KiB: the loader passes both on unchecked, and the module is far smaller.
 std::string BuildReadPastModule(const std::string& dir, Bytes* image) {
@@ -566,6 +612,60 @@ TEST(PelnoreRun, SystemModulesGiveOneFilePerGroup) {
     }
     EXPECT_GT(CountResources(dir + "\\user32.dll", RT_GROUP_CURSOR), 5u);
     EXPECT_GT(CountResources(dir + "\\shell32.dll", RT_GROUP_ICON), 20u);
+}
+
+// ---------------------------------------------------------------- 16-bit (NE) twins
+
+// Each module beside its NE twin (written in the folder ne under the same
+// name): the loader refuses the twin, so its files come from pelnore's own
+// reading of the NE resource table, and must be the PE module's files, by name
+// and byte.
+TEST(PelnoreRun, NeTwinsGiveThePeModulesFiles) {
+    std::string dir = testsupport::ScratchDir("netwins");
+    ASSERT_TRUE(CreateDirectoryA((dir + "\\ne").c_str(), nullptr));
+    char system[MAX_PATH];
+    ASSERT_NE(0u, GetSystemDirectoryA(system, sizeof(system)));
+    struct Twin {
+        std::string from, name;
+        unsigned shift;
+    } twins[] = {{FixtureDir() + "\\fixture.dll", "fixture.dll", 4},
+                 {testsupport::TestDir() + "\\..\\samples\\sample.dll", "sample.dll", 4},
+                 {std::string(system) + "\\user32.dll", "user32.dll", 9},
+                 {std::string(system) + "\\comctl32.dll", "comctl32.dll", 9}};
+    std::string arguments;
+    for (const Twin& t : twins) {
+        std::string pe = dir + "\\" + t.name, twin = dir + "\\ne\\" + t.name;
+        ASSERT_TRUE(CopyFileA(t.from.c_str(), pe.c_str(), FALSE)) << t.from;
+        std::vector<netest::NeResourceSpec> resources = netest::ResourcesOfPeModule(pe);
+        netest::NeImage image = netest::WriteNeModule(resources, t.shift);
+        ASSERT_FALSE(image.bytes.empty()) << t.name;
+        ASSERT_TRUE(testsupport::WriteFileBytes(twin, image.bytes.data(), image.bytes.size()));
+        arguments += " " + Quote(pe) + " " + Quote(twin);
+        size_t items = 0;
+        for (const netest::NeResourceSpec& r : resources)
+            items += r.type == 14 || r.type == 12 || r.type == 2;
+        printf("%s: NE twin of %u bytes, %u resources, %u groups and bitmaps\n", t.name.c_str(),
+               (unsigned)image.bytes.size(), (unsigned)resources.size(), (unsigned)items);
+    }
+    // The twins hold no RIFF streams of the PE modules' own bytes.
+    RunPelnore("/avi:0 /wav:0 /ani:0" + arguments);
+    for (const Twin& t : twins) {
+        std::string base = t.name.substr(0, t.name.size() - 4);
+        std::string peOut = dir + "\\" + base, neOut = dir + "\\ne\\" + base;
+        std::vector<std::string> names = testsupport::ListFolder(peOut);
+        EXPECT_FALSE(names.empty()) << t.name;
+        EXPECT_EQ(names, testsupport::ListFolder(neOut)) << t.name;
+        for (const std::string& name : names) {
+            EXPECT_EQ(ReadAll(peOut + "\\" + name), ReadAll(neOut + "\\" + name))
+                << t.name << " " << name;
+            int w = 0, h = 0;
+            EXPECT_TRUE(LoadImageSize(neOut + "\\" + name, ImageTypeOf(name), 0, 0, &w, &h))
+                << t.name << " " << name;
+        }
+        printf("%s: %u files from the PE module, %u from its NE twin\n", t.name.c_str(),
+               (unsigned)names.size(), (unsigned)testsupport::ListFolder(neOut).size());
+    }
+    ExpectFixtureOutput(dir + "\\ne\\fixture", "dll");
 }
 
 }  // namespace
