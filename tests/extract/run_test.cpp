@@ -129,7 +129,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     std::string dir = testsupport::ScratchDir("cancel");
     std::string source = CopyFixture(dir, "fixture.dll");
     char* paths[] = {&source[0], nullptr};
-    ExtractionJob job = {0, 1, paths};
+    ExtractionJob job = {0, 1, paths, nullptr};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     ASSERT_NE(nullptr, worker);
     ASSERT_TRUE(CancelWorkerThread(worker));
@@ -138,7 +138,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     ReleaseWorkerThread(worker);
     EXPECT_EQ(std::vector<std::string>{"fixture.dll"}, testsupport::ListFolder(dir));
 
-    ExtractionJob empty = {0, 0, paths + 1};
+    ExtractionJob empty = {0, 0, paths + 1, nullptr};
     EXPECT_EQ(0u, ExtractionWorker(nullptr, &empty));
 }
 
@@ -389,7 +389,8 @@ TEST(PelnoreRun, ResourceSizesBeyondTheMappedFileAreNotRead) {
     std::string direct = dir + "\\direct.dll";
     ASSERT_TRUE(CopyFileA(source.c_str(), direct.c_str(), FALSE));
     OutputBudget budget = OutputBudgetFor((long long)moduleSize);
-    ResourceEnumContext context = {0, 14, ".ico", direct.c_str(), AssembleIconFile, &budget};
+    ResourceEnumContext context = {0,       14,     ".ico", direct.c_str(), AssembleIconFile,
+                                   &budget, nullptr};
     EXPECT_TRUE(OnResourceName(module, RT_GROUP_ICON, MAKEINTRESOURCEA(1), (LONG_PTR)&context));
     FreeLibrary(module);
     ExpectImageOfTheBytesThere(dir + "\\direct\\dll0000.ico", image, moduleSize);
