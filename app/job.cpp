@@ -15,6 +15,7 @@
 #include "../util/mbstring.h"
 #include "../util/pathpart.h"
 #include "progress.h"
+#include "report.h"
 #include "../util/worker.h"
 
 struct KindSwitch {
@@ -23,8 +24,8 @@ struct KindSwitch {
 };
 
 static const KindSwitch KIND_SWITCHES[] = {
-    {KIND_ICON, "/ico:0"},  {KIND_CURSOR, "/cur:0"}, {KIND_BITMAP, "/bmp:0"},
-    {KIND_AVI, "/avi:0"},   {KIND_WAVE, "/wav:0"},   {KIND_ANICURSOR, "/ani:0"},
+    {KIND_ICON, "/ico:0"}, {KIND_CURSOR, "/cur:0"}, {KIND_BITMAP, "/bmp:0"},
+    {KIND_AVI, "/avi:0"},  {KIND_WAVE, "/wav:0"},   {KIND_ANICURSOR, "/ani:0"},
 };
 
 KindMask ParseKindSwitches(int argc, char** argv) {
@@ -127,9 +128,15 @@ int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
     char** paths = ResolveFileArguments(argc - 1, argv + 1, &count);
     if (paths == nullptr) return 0;
 
-    ExtractionJob job = {mask, count, paths};
+    // Where the files of a source go when its own folder refuses them. Without
+    // memory for the places the job still runs, beside the sources only.
+    char desktop[PATH_CAPACITY];
+    GetFallbackRoot(desktop);
+    OutputPlace* places = CreateOutputPlaces(count, desktop);
+    ExtractionJob job = {mask, count, paths, places};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     if (worker == nullptr) {
+        free(places);
         FreePathList(paths, count);
         return 0;
     }
@@ -141,6 +148,10 @@ int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
     if (started) ShowProgressDialog(module, worker, icon);
     ReleaseWorkerThread(worker);
     if (icon != nullptr) DestroyIcon(icon);
+    // The worker has ended and the tray icon is gone: a cancelled job, too,
+    // says where the files it wrote went.
+    ShowFallbackReport(&job);
+    free(places);
     FreePathList(paths, count);
     return 0;
 }

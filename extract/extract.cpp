@@ -70,13 +70,14 @@ BOOL CALLBACK OnResourceName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR c
     void* block = malloc(size);
     if (block == nullptr) return TRUE;
     if (enumeration->assembler(block, size, module, name, resourceType) == size)
-        WriteOutputFile(enumeration->sourcePath, block, size, enumeration->extension, index);
+        WriteOutputFile(enumeration->sourcePath, block, size, enumeration->extension, index,
+                        enumeration->place);
     free(block);
     return TRUE;
 }
 
 bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
-                            WORD resourceType, OutputBudget* budget) {
+                            WORD resourceType, OutputBudget* budget, OutputPlace* place) {
     HMODULE module =
         LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module == nullptr) return false;
@@ -85,7 +86,7 @@ bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembl
         own = OutputBudgetFor(FileSize64ByName(path));
         budget = &own;
     }
-    ResourceEnumContext context = {0, resourceType, extension, path, assembler, budget};
+    ResourceEnumContext context = {0, resourceType, extension, path, assembler, budget, place};
     EnumResourceNamesA(module, MAKEINTRESOURCEA(resourceType), OnResourceName, (LONG_PTR)&context);
     FreeLibrary(module);
     return true;
@@ -94,20 +95,22 @@ bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembl
 // Cancel tests come between units of work only: an enumeration or a scan that
 // has begun runs to its end. All output of the source draws from one budget,
 // in extraction order.
-static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMask) {
+static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMask,
+                        OutputPlace* place) {
     OutputBudget budget = OutputBudgetFor(FileSize64ByName(path));
     for (const ResourceKind& kind : RESOURCE_KINDS) {
         if (IsWorkerThreadCancelled(thread)) return;
         if (kindMask & kind.kindBit) continue;
         // A module that the loader refuses may be a 16-bit one, read here.
         if (!ExtractResourcesOfType(path, kind.extension, kind.assembler, kind.resourceType,
-                                    &budget))
-            ExtractNeResourcesOfType(path, kind.extension, kind.resourceType, &budget);
+                                    &budget, place))
+            ExtractNeResourcesOfType(path, kind.extension, kind.resourceType, &budget, place);
     }
     if (IsWorkerThreadCancelled(thread)) return;
     if ((kindMask & RiffKindBits()) != RiffKindBits()) {
         RiffScanOptions options = {};
         options.budget = &budget;
+        options.place = place;
         ScanRiffStreamsWith(path, kindMask, &options);
     }
 }
@@ -118,7 +121,11 @@ unsigned ExtractionWorker(WorkerThread* thread, void* argument) {
     for (int i = 0; i < job->fileCount; i++) {
         if (IsWorkerThreadCancelled(thread)) break;
         if (!IsExistingFile(job->paths[i])) continue;
-        ExtractFile(thread, job->paths[i], job->kindMask);
+        OutputPlace own;
+        InitOutputPlace(&own, nullptr);
+        OutputPlace* place = job->places != nullptr ? &job->places[i] : &own;
+        ExtractFile(thread, job->paths[i], job->kindMask, place);
+        FinishOutputPlace(place);
     }
     CoUninitialize();
     return 0;

@@ -4,6 +4,7 @@
 #include "../util/compat.h"
 #include "budget.h"
 #include "kinds.h"
+#include "output.h"
 
 struct WorkerThread;
 
@@ -12,6 +13,9 @@ struct ExtractionJob {
     KindMask kindMask;
     int fileCount;
     char** paths;  // fileCount + 1 entries, the last null; each its own heap copy
+    // fileCount places set up by the caller, one per path, where the worker
+    // notes where that source's files went; null: beside the sources only.
+    OutputPlace* places;
 };
 
 // Shape of the three assemblers: with a null buffer only measures. Returns the
@@ -35,6 +39,7 @@ struct ResourceEnumContext {
     const char* sourcePath;
     FileAssembler assembler;
     OutputBudget* budget;  // the source's, shared with its other kinds and its RIFF scan
+    OutputPlace* place;    // the source's; null: beside it, without fall-back
 };
 
 // Thread routine; argument is the ExtractionJob. Always returns 0.
@@ -43,7 +48,8 @@ unsigned ExtractionWorker(WorkerThread* thread, void* argument);
 // A resource whose file would overdraw the budget is not written; its index
 // stays consumed. A null budget stands for a fresh one for this source alone.
 bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
-                            WORD resourceType, OutputBudget* budget = nullptr);
+                            WORD resourceType, OutputBudget* budget = nullptr,
+                            OutputPlace* place = nullptr);
 // The EnumResourceNamesA callback; context is a ResourceEnumContext. Always TRUE.
 BOOL CALLBACK OnResourceName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context);
 // Pointer to the resource's bytes and, when size is given, the count of them

@@ -97,6 +97,7 @@ struct NeExtraction {
     const NeKind* kind;
     ImageSource images;
     OutputBudget* budget;
+    OutputPlace* place;
     unsigned index;  // running index, consumed by every resource delivered
 };
 
@@ -116,7 +117,7 @@ bool OnNeResource(void* context, const NeResource* resource) {
     unsigned char* block = (unsigned char*)malloc(size);
     if (block == nullptr) return true;
     if (AssembleNeResource(block, x, resource) == size)
-        WriteOutputFile(x->path, block, size, x->extension, index);
+        WriteOutputFile(x->path, block, size, x->extension, index, x->place);
     free(block);
     return true;
 }
@@ -130,7 +131,7 @@ const NeKind* NeKindOf(WORD resourceType) {
 }  // namespace
 
 bool ExtractNeResourcesOfType(const char* path, const char* extension, WORD resourceType,
-                              OutputBudget* budget) {
+                              OutputBudget* budget, OutputPlace* place) {
     const NeKind* kind = NeKindOf(resourceType);
     MappedFile mapped;
     if (kind == nullptr || !MapWholeFile(path, &mapped)) return false;
@@ -138,7 +139,7 @@ bool ExtractNeResourcesOfType(const char* path, const char* extension, WORD reso
     bool isNe = OpenNeModule(mapped.bytes, mapped.size, &module);
     if (isNe) {
         NeImages images = IndexImages(&module, kind->imageType);
-        NeExtraction x = {path, extension, kind, {FindNeImage, &images}, budget, 0};
+        NeExtraction x = {path, extension, kind, {FindNeImage, &images}, budget, place, 0};
         EnumNeResources(&module, resourceType, OnNeResource, &x);
         free(images.index);
     }

@@ -35,6 +35,7 @@ size_t ReadSourceAt(void* context, int64_t offset, void* dest, size_t count) {
 // The output file of the stream being written.
 struct OutputStream {
     const char* sourcePath;
+    OutputPlace* place;
     FILE* file;
     char path[PATH_CAPACITY];
 };
@@ -42,7 +43,7 @@ struct OutputStream {
 bool OpenStreamOutput(void* context, int row, int index) {
     OutputStream* output = (OutputStream*)context;
     output->file = OpenOutputFile(output->sourcePath, RIFF_FORMS[row].extension, (unsigned)index,
-                                  output->path);
+                                  output->path, output->place);
     return output->file != nullptr;
 }
 
@@ -97,7 +98,7 @@ bool ScanRiffStreamsWith(const char* sourcePath, KindMask kindMask,
     SourceFile source = {fopen(sourcePath, "rb"), 0};
     if (source.file == nullptr) return false;
     input.context = &source;
-    OutputStream stream = {sourcePath, nullptr, ""};
+    OutputStream stream = {sourcePath, options->place, nullptr, ""};
     RiffOutput output = {OpenStreamOutput, WriteStreamOutput, FinishStreamOutput, &stream};
     // Without its buffers the scan finds nothing, as a failed allocation for a
     // stream skips that stream.

@@ -20,6 +20,7 @@ bool ScanRiffStreams(const char* sourcePath, KindMask kindMask);
 // "RIFF" that the search finds, accepted or not. memchrSearch turns the SSE2
 // search off (it is also off on processors without SSE2). Every stream written
 // draws from budget; a null budget stands for a fresh one for this file alone.
+// Streams go where place says (null: beside the source, without fall-back).
 struct RiffScanOptions {
     size_t blockSize;
     size_t copyChunkSize;
@@ -27,6 +28,7 @@ struct RiffScanOptions {
     void (*onCandidate)(void* context, int64_t offsetAfterSignature);
     void* context;
     OutputBudget* budget;
+    OutputPlace* place;
 };
 enum { RIFF_SCAN_BLOCK_SIZE = 1 << 20, RIFF_COPY_CHUNK_SIZE = 1 << 18 };
 

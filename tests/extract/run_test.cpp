@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "../../app/job.h"
+#include "../../app/report.h"
 #include "../../extract/assemble.h"
 #include "../../util/worker.h"
 #include "../../extract/extract.h"
@@ -135,7 +136,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     std::string dir = testsupport::ScratchDir("cancel");
     std::string source = CopyFixture(dir, "fixture.dll");
     char* paths[] = {&source[0], nullptr};
-    ExtractionJob job = {0, 1, paths};
+    ExtractionJob job = {0, 1, paths, nullptr};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     ASSERT_NE(nullptr, worker);
     ASSERT_TRUE(CancelWorkerThread(worker));
@@ -144,7 +145,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     ReleaseWorkerThread(worker);
     EXPECT_EQ(std::vector<std::string>{"fixture.dll"}, testsupport::ListFolder(dir));
 
-    ExtractionJob empty = {0, 0, paths + 1};
+    ExtractionJob empty = {0, 0, paths + 1, nullptr};
     EXPECT_EQ(0u, ExtractionWorker(nullptr, &empty));
 }
 
@@ -440,7 +441,8 @@ TEST(PelnoreRun, ResourceSizesBeyondTheMappedFileAreNotRead) {
     std::string direct = dir + "\\direct.dll";
     ASSERT_TRUE(CopyFileA(source.c_str(), direct.c_str(), FALSE));
     OutputBudget budget = OutputBudgetFor((long long)moduleSize);
-    ResourceEnumContext context = {0, 14, ".ico", direct.c_str(), AssembleIconFile, &budget};
+    ResourceEnumContext context = {0,       14,     ".ico", direct.c_str(), AssembleIconFile,
+                                   &budget, nullptr};
     EXPECT_TRUE(OnResourceName(module, RT_GROUP_ICON, MAKEINTRESOURCEA(1), (LONG_PTR)&context));
     FreeLibrary(module);
     ExpectImageOfTheBytesThere(dir + "\\direct\\dll0000.ico", image, moduleSize);
@@ -538,6 +540,222 @@ TEST(PelnoreRun, NamesOutsideTheCodePageGoThroughTheirShortNames) {
     // missing name left nothing.
     EXPECT_EQ(7u, testsupport::ListFolder(dir).size());
     printf("missing %s\n  %s  nothing written\n", Printable(missing).c_str(), dump[3].c_str());
+}
+
+// ---------------------------------------------------------------- folders that refuse
+
+// Refuses, as a write-protected medium would, every new folder inside one folder.
+std::string g_refusingFolder;
+BOOL WINAPI RefuseInsideFolder(LPCSTR folder, LPSECURITY_ATTRIBUTES security) {
+    if (std::string(folder).compare(0, g_refusingFolder.size() + 1, g_refusingFolder + "\\") == 0) {
+        SetLastError(ERROR_WRITE_PROTECT);
+        return FALSE;
+    }
+    return CreateDirectoryA(folder, security);
+}
+
+std::string ReportText(const ExtractionJob& job) {
+    size_t length = FormatFallbackReport(nullptr, &job);
+    std::string text(length + 1, '?');
+    EXPECT_EQ(length, FormatFallbackReport(&text[0], &job));
+    EXPECT_EQ('\0', text[length]);
+    text.resize(length);
+    return text;
+}
+
+std::string InUtf8(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(932, 0, text.c_str(), -1, &wide[0], (int)wide.size()));
+    std::string utf8(wide.size() * 3 + 1, '\0');
+    utf8.resize(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], (int)utf8.size(),
+                                    nullptr, nullptr));
+    return utf8.c_str();
+}
+
+TEST(Fallback, RefusedSourcesFallBackOneFreshFolderEachAndTheReportNamesThem) {
+    std::string dir = testsupport::ScratchDir("refused");
+    g_refusingFolder = dir + "\\ro";
+    std::string desk = dir + "\\desk", ok = dir + "\\ok";
+    for (const std::string& folder : {g_refusingFolder, g_refusingFolder + "\\x",
+                                      g_refusingFolder + "\\y", g_refusingFolder + "\\z", desk, ok})
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+    std::vector<std::string> sources = {CopyFixture(g_refusingFolder + "\\x", "fixture.dll"),
+                                        CopyFixture(g_refusingFolder + "\\y", "fixture.dll"),
+                                        CopyFixture(ok, "fixture.dll"),
+                                        CopyFixture(g_refusingFolder + "\\z", "lost.dll")};
+    std::vector<char*> paths;
+    for (std::string& source : sources) paths.push_back(&source[0]);
+    paths.push_back(nullptr);
+    OutputPlace* places = CreateOutputPlaces(4, desk.c_str());
+    ASSERT_NE(nullptr, places);
+    for (int i = 0; i < 4; i++) places[i].createFolder = RefuseInsideFolder;
+    std::string missingRoot = dir + "\\missing";  // the fall-back refuses too
+    places[3].fallbackRoot = missingRoot.c_str();
+
+    ExtractionJob job = {0, 4, paths.data(), places};
+    WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
+    ASSERT_NE(nullptr, worker);
+    ASSERT_TRUE(StartWorkerThread(worker));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker->thread, 60000));
+    ReleaseWorkerThread(worker);
+
+    EXPECT_EQ(OUTPUT_FALLBACK, places[0].state);
+    EXPECT_EQ(desk + "\\fixture", places[0].folder);
+    EXPECT_EQ(OUTPUT_FALLBACK, places[1].state);
+    EXPECT_EQ(desk + "\\fixture (2)", places[1].folder);
+    EXPECT_EQ(OUTPUT_BESIDE, places[2].state);
+    EXPECT_EQ(OUTPUT_NOWHERE, places[3].state);
+    ExpectFixtureOutput(desk + "\\fixture", "dll");
+    ExpectFixtureOutput(desk + "\\fixture (2)", "dll");
+    ExpectFixtureOutput(ok + "\\fixture", "dll");
+    EXPECT_EQ((std::vector<std::string>{"fixture", "fixture (2)"}), testsupport::ListFolder(desk));
+    EXPECT_FALSE(testsupport::FileExists(missingRoot));
+    for (const char* sub : {"\\x", "\\y", "\\z"})
+        EXPECT_EQ(1u, testsupport::ListFolder(g_refusingFolder + sub).size()) << sub;
+
+    // Each fallen-back source with its folder, the one with nothing written in
+    // a list of its own after them, and nothing about the source beside which
+    // the files went.
+    std::string text = ReportText(job);
+    size_t first = text.find(sources[0] + "\r\n  → " + desk + "\\fixture\r\n");
+    size_t second = text.find(sources[1] + "\r\n  → " + desk + "\\fixture (2)\r\n");
+    size_t lost = text.find("\r\n" + sources[3] + "\r\n");
+    EXPECT_NE(std::string::npos, first) << text;
+    EXPECT_LT(first, second);
+    EXPECT_NE(std::string::npos, second) << text;
+    EXPECT_LT(second, lost);
+    EXPECT_NE(std::string::npos, lost) << text;
+    EXPECT_NE(std::string::npos, text.find("何も書き出せません", second)) << text;
+    EXPECT_EQ(std::string::npos, text.find(sources[2]));
+    printf("report:\n%s\n", InUtf8(text).c_str());
+
+    // The sources that fell back no longer: no report at all.
+    for (int i = 0; i < 4; i++) InitOutputPlace(&places[i], desk.c_str());
+    EXPECT_EQ(0u, FormatFallbackReport(nullptr, &job));
+    free(places);
+}
+
+// HKCU's Desktop pointed at a scratch folder while the test runs, so that the
+// fall-back folders of pelnore.exe land there and not on the machine's Desktop
+// (the test prefix's Desktop is the Unix home folder).
+struct DesktopRedirect {
+    HKEY key = nullptr;
+    std::vector<BYTE> saved;
+    DWORD savedType = 0;
+    bool hadValue = false;
+    bool Redirect(const std::string& folder) {
+        if (RegOpenKeyExA(
+                HKEY_CURRENT_USER,
+                "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
+                KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            return false;
+        DWORD size = 0;
+        hadValue =
+            RegQueryValueExA(key, "Desktop", nullptr, &savedType, nullptr, &size) == ERROR_SUCCESS;
+        saved.resize(size + 1);
+        if (hadValue) RegQueryValueExA(key, "Desktop", nullptr, &savedType, saved.data(), &size);
+        return RegSetValueExA(key, "Desktop", 0, REG_SZ, (const BYTE*)folder.c_str(),
+                              (DWORD)folder.size() + 1) == ERROR_SUCCESS;
+    }
+    ~DesktopRedirect() {
+        if (key == nullptr) return;
+        if (hadValue)
+            RegSetValueExA(key, "Desktop", 0, savedType, saved.data(), (DWORD)saved.size() - 1);
+        else
+            RegDeleteValueA(key, "Desktop");
+        RegCloseKey(key);
+    }
+};
+
+std::map<std::string, Bytes> FolderContents(const std::string& folder) {
+    std::map<std::string, Bytes> files;
+    for (const std::string& name : testsupport::ListFolder(folder))
+        files[name] = ReadAll(folder + "\\" + name);
+    return files;
+}
+
+// The visible message box of the process (a dialog with the static text 0xFFFF).
+HWND WaitForMessageBox(const PROCESS_INFORMATION& process, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs &&
+           WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+        for (HWND window : testsupport::ProcessWindows(process.dwProcessId, "#32770"))
+            if (IsWindowVisible(window) && GetDlgItem(window, 0xFFFF) != nullptr) return window;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+std::string WindowText(HWND window) {
+    char text[4096] = "";
+    GetWindowTextA(window, text, sizeof(text));
+    return text;
+}
+
+// scratch\readonly is a read-only file system with a\ronly.dll and b\ronly.dll
+// (the fixture module and a WAVE stream) when the set-up could mount one.
+TEST(Fallback, ReadOnlyMediumGivesTheSameFilesOnTheDesktopAndOneMessageAfterTheJob) {
+    std::string medium = testsupport::TestDir() + "\\scratch\\readonly";
+    std::string sourceA = medium + "\\a\\ronly.dll", sourceB = medium + "\\b\\ronly.dll";
+    if (!testsupport::FileExists(sourceA) || !testsupport::FileExists(sourceB))
+        GTEST_SKIP() << "no read-only file system mounted at " << medium;
+    if (CreateDirectoryA((medium + "\\probe").c_str(), nullptr)) {
+        RemoveDirectoryA((medium + "\\probe").c_str());
+        GTEST_SKIP() << medium << " is writable";
+    }
+    // Wine says access denied for a read-only mount; Windows says either.
+    DWORD refusal = GetLastError();
+    ASSERT_TRUE(refusal == ERROR_ACCESS_DENIED || refusal == ERROR_WRITE_PROTECT) << refusal;
+
+    std::string dir = testsupport::ScratchDir("readonly");
+    std::string desk = dir + "\\desk", writable = dir + "\\w";
+    ASSERT_TRUE(CreateDirectoryA(desk.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(writable.c_str(), nullptr));
+    std::string sourceW = writable + "\\ronly.dll";
+    ASSERT_TRUE(CopyFileA(sourceA.c_str(), sourceW.c_str(), FALSE));
+    // A folder of that name left by an earlier run keeps its own file only.
+    ASSERT_TRUE(CreateDirectoryA((desk + "\\ronly").c_str(), nullptr));
+    ASSERT_TRUE(testsupport::WriteFileBytes(desk + "\\ronly\\earlier.txt", "x", 1));
+    DesktopRedirect redirect;
+    ASSERT_TRUE(redirect.Redirect(desk));
+
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(testsupport::StartProcess(Quote(testsupport::PelnoreExe()) + " " + Quote(sourceA) +
+                                              " " + Quote(sourceW) + " " + Quote(sourceB),
+                                          &process));
+    HWND box = WaitForMessageBox(process, RUN_TIMEOUT);
+    EXPECT_NE(nullptr, box) << "no message box";
+    // The job is over when it shows: the tray icon has gone with the progress dialog.
+    EXPECT_TRUE(testsupport::TrayIconWindows().empty());
+    std::string text = box != nullptr ? WindowText(GetDlgItem(box, 0xFFFF)) : "";
+    std::string folderA = desk + "\\ronly (2)", folderB = desk + "\\ronly (3)";
+    EXPECT_NE(std::string::npos, text.find(sourceA + "\r\n  → " + folderA + "\r\n")) << text;
+    EXPECT_NE(std::string::npos, text.find(sourceB + "\r\n  → " + folderB + "\r\n")) << text;
+    EXPECT_EQ(std::string::npos, text.find(sourceW)) << text;
+    EXPECT_EQ("pelnore", box != nullptr ? WindowText(box) : "");
+    if (box != nullptr) PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process.hProcess, 255);
+    DWORD exitCode = 255;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(ended) << "OK did not end the program";
+    EXPECT_EQ(0u, exitCode);
+
+    // Byte for byte what the writable copy gave beside itself, WAVE included.
+    std::map<std::string, Bytes> expected = FolderContents(writable + "\\ronly");
+    EXPECT_EQ(12u, expected.size());
+    EXPECT_EQ(1u, expected.count("dll0000.wav"));
+    EXPECT_TRUE(expected == FolderContents(folderA));
+    EXPECT_TRUE(expected == FolderContents(folderB));
+    EXPECT_EQ((std::vector<std::string>{"ronly", "ronly (2)", "ronly (3)"}),
+              testsupport::ListFolder(desk));
+    EXPECT_EQ(std::vector<std::string>{"earlier.txt"}, testsupport::ListFolder(desk + "\\ronly"));
+    printf("sources %s, %s (read-only)\n  %s: %u files\n  %s: %u files\nmessage:\n%s\n",
+           sourceA.c_str(), sourceB.c_str(), folderA.c_str(),
+           (unsigned)testsupport::ListFolder(folderA).size(), folderB.c_str(),
+           (unsigned)testsupport::ListFolder(folderB).size(), InUtf8(text).c_str());
 }
 
 // ---------------------------------------------------------------- the prefix's own DLLs

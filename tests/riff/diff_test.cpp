@@ -97,8 +97,8 @@ ScanOutcome RealScan(const std::string& path, const std::string& folder, KindMas
                      size_t blockSize, size_t chunkSize, bool memchrSearch) {
     ScanOutcome out;
     testsupport::RemoveTree(folder);
-    RiffScanOptions options = {blockSize, chunkSize, memchrSearch, RecordCandidate,
-                               &out.candidates, nullptr};
+    RiffScanOptions options = {blockSize,       chunkSize, memchrSearch, RecordCandidate,
+                               &out.candidates, nullptr,   nullptr};
     EXPECT_TRUE(ScanRiffStreamsWith(path.c_str(), mask, &options));
     out.files = ReadFolder(folder);
     return out;
