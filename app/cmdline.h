@@ -11,6 +11,8 @@ char** SplitCommandLine(const char* commandLine, int* argc);
 // The counting pass alone: the exact size of the block that SplitCommandLine
 // allocates for this line, with the argument count in *argc.
 size_t CommandLineBlockSize(const char* commandLine, int* argc);
+// The same rules over the wide command line, in a block of the same layout.
+wchar_t** SplitCommandLineW(const wchar_t* commandLine, int* argc);
 
 enum RunMode { RUN_EXTRACTION = 1, RUN_ASSOCIATION = 2 };
 RunMode ChooseRunMode(int argc);

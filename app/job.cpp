@@ -10,10 +10,12 @@
 
 #include "../extract/extract.h"
 #include "../res/resource.h"
+#include "../util/ansipath.h"
 #include "../util/bounded.h"
 #include "../util/mbstring.h"
 #include "../util/pathpart.h"
 #include "progress.h"
+#include "report.h"
 #include "../util/worker.h"
 
 struct KindSwitch {
@@ -22,8 +24,8 @@ struct KindSwitch {
 };
 
 static const KindSwitch KIND_SWITCHES[] = {
-    {KIND_ICON, "/ico:0"},  {KIND_CURSOR, "/cur:0"}, {KIND_BITMAP, "/bmp:0"},
-    {KIND_AVI, "/avi:0"},   {KIND_WAVE, "/wav:0"},   {KIND_ANICURSOR, "/ani:0"},
+    {KIND_ICON, "/ico:0"}, {KIND_CURSOR, "/cur:0"}, {KIND_BITMAP, "/bmp:0"},
+    {KIND_AVI, "/avi:0"},  {KIND_WAVE, "/wav:0"},   {KIND_ANICURSOR, "/ani:0"},
 };
 
 KindMask ParseKindSwitches(int argc, char** argv) {
@@ -78,14 +80,16 @@ static bool ParseToFileSystemPath(IShellFolder* desktop, IMalloc* allocator, con
     if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide, &eaten, &item, nullptr)) ||
         item == nullptr)
         return false;
+    // The item keeps its long name even when the argument was its short one,
+    // and the 8-bit form of that name would lose the characters the ANSI code
+    // page lacks: take the wide path, and its short form where it must.
     bool ok = false;
-    char* shellPath = (char*)malloc(65536);
+    WCHAR* shellPath = (WCHAR*)malloc(65536);
     if (shellPath != nullptr) {
-        shellPath[0] = '\0';
-        if (SHGetPathFromIDListA(item, shellPath)) {
-            shellPath[65535] = '\0';
-            CopyBounded(output, PATH_CAPACITY, shellPath);
-            ok = output[0] != '\0';
+        shellPath[0] = L'\0';
+        if (SHGetPathFromIDListW(item, shellPath)) {
+            shellPath[65536 / sizeof(WCHAR) - 1] = L'\0';
+            ok = AnsiPathForWide(shellPath, output) && output[0] != '\0';
         }
         free(shellPath);
     }
@@ -124,9 +128,15 @@ int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
     char** paths = ResolveFileArguments(argc - 1, argv + 1, &count);
     if (paths == nullptr) return 0;
 
-    ExtractionJob job = {mask, count, paths};
+    // Where the files of a source go when its own folder refuses them. Without
+    // memory for the places the job still runs, beside the sources only.
+    char desktop[PATH_CAPACITY];
+    GetFallbackRoot(desktop);
+    OutputPlace* places = CreateOutputPlaces(count, desktop);
+    ExtractionJob job = {mask, count, paths, places};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     if (worker == nullptr) {
+        free(places);
         FreePathList(paths, count);
         return 0;
     }
@@ -138,6 +148,10 @@ int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
     if (started) ShowProgressDialog(module, worker, icon);
     ReleaseWorkerThread(worker);
     if (icon != nullptr) DestroyIcon(icon);
+    // The worker has ended and the tray icon is gone: a cancelled job, too,
+    // says where the files it wrote went.
+    ShowFallbackReport(&job);
+    free(places);
     FreePathList(paths, count);
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "instance.h"
 #include "job.h"
 #include "../util/trace.h"
+#include "jobargs.h"
 
 // Association mode: at most one dialog at a time; a second start ends quietly.
 static int RunAssociationMode() {
@@ -38,10 +39,16 @@ int WINAPI WinMain(HINSTANCE module, HINSTANCE previous, LPSTR commandLine, int 
     CoInitialize(nullptr);
 
     int result = 0;
-    if (ChooseRunMode(argc) == RUN_EXTRACTION)
-        result = RunExtractionJob(module, argc, argv);
-    else
+    if (ChooseRunMode(argc) == RUN_EXTRACTION) {
+        // The dump above shows the 8-bit arguments as they came; the job reads
+        // them from the wide line, which keeps the characters the ANSI code
+        // page lacks.
+        char** jobArgs = BuildJobArguments(argc, argv, GetCommandLineW());
+        result = jobArgs != nullptr ? RunExtractionJob(module, argc, jobArgs) : 1;
+        free(jobArgs);
+    } else {
         result = RunAssociationMode();
+    }
 
     CoUninitialize();
     free(argv);

@@ -9,6 +9,7 @@
 #include "../about/aboutdlg.h"
 #include "../res/resource.h"
 #include "../util/bounded.h"
+#include "applyfailure.h"
 #include "settings.h"
 #include "support.h"
 
@@ -50,10 +51,10 @@ struct ResizeRow {
 enum { RESIZE_ROW_COUNT = 12 };
 
 static const ResizeRow ResizeLayoutTable[RESIZE_ROW_COUNT] = {
-    {IDC_EXE_DETAILS, true}, {IDC_EXE_KEY, false},     {IDC_EXE_MENU, false},
-    {IDC_EXE_COMMAND, false}, {IDC_EXE_GROUP, false},  {IDC_DLL_DETAILS, true},
-    {IDC_DLL_KEY, false},     {IDC_DLL_MENU, false},   {IDC_DLL_COMMAND, false},
-    {IDC_DLL_GROUP, false},   {IDOK, true},            {IDCANCEL, true},
+    {IDC_EXE_DETAILS, true},  {IDC_EXE_KEY, false},   {IDC_EXE_MENU, false},
+    {IDC_EXE_COMMAND, false}, {IDC_EXE_GROUP, false}, {IDC_DLL_DETAILS, true},
+    {IDC_DLL_KEY, false},     {IDC_DLL_MENU, false},  {IDC_DLL_COMMAND, false},
+    {IDC_DLL_GROUP, false},   {IDOK, true},           {IDCANCEL, true},
 };
 
 static const char kShowDetailsText[] = "<< 詳細";
@@ -261,11 +262,17 @@ static void OnDestroy(HWND dialog) {
     free(RemovePropA(dialog, PROP_DIALOG_STATE));
 }
 
+// A change that could be written nowhere is said, and the dialog stays open
+// with the user's edits, so that nothing looks done that was not.
 static void OnOk(HWND dialog) {
     AssociationDialogState* state = StateOf(dialog);
     ReadDialogSettings(dialog, &state->loaded, &state->edited);
     DWORD changed = DiffAssociationSettings(&state->edited, &state->loaded);
-    ApplyAssociationSettings(&state->edited, changed);
+    DWORD failed = ApplyAssociationSettings(&state->edited, changed);
+    if (failed != 0) {
+        ShowApplyFailure(dialog, &state->edited, failed);
+        return;
+    }
     EndDialog(dialog, IDOK);
 }
 
@@ -350,9 +357,8 @@ struct HitTestRow {
 
 // Free client area drags the window; top and bottom edges do not size it.
 static const HitTestRow kHitTestMap[] = {
-    {HTCLIENT, HTCAPTION},   {HTTOP, HTBORDER},        {HTBOTTOM, HTBORDER},
-    {HTTOPLEFT, HTLEFT},     {HTTOPRIGHT, HTRIGHT},    {HTBOTTOMLEFT, HTLEFT},
-    {HTBOTTOMRIGHT, HTRIGHT},
+    {HTCLIENT, HTCAPTION}, {HTTOP, HTBORDER},      {HTBOTTOM, HTBORDER},     {HTTOPLEFT, HTLEFT},
+    {HTTOPRIGHT, HTRIGHT}, {HTBOTTOMLEFT, HTLEFT}, {HTBOTTOMRIGHT, HTRIGHT},
 };
 
 static BOOL OnNcHitTest(HWND dialog, WPARAM wParam, LPARAM lParam) {
@@ -365,22 +371,22 @@ static BOOL OnNcHitTest(HWND dialog, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR CALLBACK AssociationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(dialog, lParam);
-    case WM_COMMAND:
-        return OnCommand(dialog, LOWORD(wParam));
-    case WM_SYSCOMMAND:
-        return OnSysCommand(dialog, LOWORD(wParam));
-    case WM_SIZE:
-        OnSize(dialog, wParam, lParam);
-        return TRUE;
-    case WM_GETMINMAXINFO:
-        return OnGetMinMaxInfo(dialog, (MINMAXINFO*)lParam);
-    case WM_NCHITTEST:
-        return OnNcHitTest(dialog, wParam, lParam);
-    case WM_DESTROY:
-        OnDestroy(dialog);
-        return TRUE;
+        case WM_INITDIALOG:
+            return OnInitDialog(dialog, lParam);
+        case WM_COMMAND:
+            return OnCommand(dialog, LOWORD(wParam));
+        case WM_SYSCOMMAND:
+            return OnSysCommand(dialog, LOWORD(wParam));
+        case WM_SIZE:
+            OnSize(dialog, wParam, lParam);
+            return TRUE;
+        case WM_GETMINMAXINFO:
+            return OnGetMinMaxInfo(dialog, (MINMAXINFO*)lParam);
+        case WM_NCHITTEST:
+            return OnNcHitTest(dialog, wParam, lParam);
+        case WM_DESTROY:
+            OnDestroy(dialog);
+            return TRUE;
     }
     return FALSE;
 }

@@ -1,10 +1,12 @@
 // Association settings and their registry storage: the verb "pelnore" under
-// HKEY_CLASSES_ROOT\<class>\shell. Every key a procedure opens is closed again,
-// innermost first, before the procedure returns.
+// <class>\shell, read through HKEY_CLASSES_ROOT and written to it or to the
+// user's classes key. Every key a procedure opens is closed again, innermost
+// first, before the procedure returns.
 #include "settings.h"
 
 #include <string.h>
 
+#include "../util/ansipath.h"
 #include "../util/bounded.h"
 #include "../util/mbstring.h"
 #include "../util/pathpart.h"
@@ -19,13 +21,12 @@ const char kDefaultMenuText[] = "リソースを抜き出す";
 
 static const char kShellKeyName[] = "shell";
 static const char kCommandKeyName[] = "command";
-static const char kRootKeyText[] = "HKEY_CLASSES_ROOT\\";
 
 // ---------------------------------------------------------------- primitives
 
 bool OpenSubKey(HKEY parent, const char* name, HKEY* key) {
     *key = nullptr;
-    return RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, key) == ERROR_SUCCESS;
+    return RegOpenKeyExA(parent, name, 0, KEY_READ, key) == ERROR_SUCCESS;
 }
 
 bool CreateSubKey(HKEY parent, const char* name, HKEY* key) {
@@ -35,7 +36,9 @@ bool CreateSubKey(HKEY parent, const char* name, HKEY* key) {
                            nullptr, key, nullptr) == ERROR_SUCCESS;
 }
 
-bool CloseKey(HKEY key) { return RegCloseKey(key) == ERROR_SUCCESS; }
+bool CloseKey(HKEY key) {
+    return RegCloseKey(key) == ERROR_SUCCESS;
+}
 
 bool DeleteSubKey(HKEY parent, const char* name) {
     return RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
@@ -48,7 +51,9 @@ bool RegKeyExists(HKEY parent, const char* name) {
     return true;
 }
 
-static bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+static bool IsStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ;
+}
 
 // The registry hands back exactly the bytes that were stored: a value written
 // without its terminating NUL comes back unterminated (NT adds one only when
@@ -86,27 +91,215 @@ bool WriteDefaultValue(HKEY key, const char* text) {
            ERROR_SUCCESS;
 }
 
+// ---------------------------------------------------------------- where the verb lives
+
+// Opened for reading and writing only: KEY_ALL_ACCESS would also ask for
+// WRITE_DAC and WRITE_OWNER, which the user's own keys need not grant.
+static const REGSAM kWriteAccess = KEY_READ | KEY_WRITE;
+
+static LONG Win32OpenKey(HKEY parent, const char* name, HKEY* key) {
+    *key = nullptr;
+    return RegOpenKeyExA(parent, name, 0, kWriteAccess, key);
+}
+
+static LONG Win32CreateKey(HKEY parent, const char* name, HKEY* key) {
+    *key = nullptr;
+    char emptyClass[] = "";
+    return RegCreateKeyExA(parent, name, 0, emptyClass, REG_OPTION_NON_VOLATILE, kWriteAccess,
+                           nullptr, key, nullptr);
+}
+
+static LONG Win32SetDefaultValue(HKEY key, const char* text) {
+    return RegSetValueExA(key, nullptr, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
+}
+
+static LONG Win32DeleteKey(HKEY parent, const char* name) {
+    return RegDeleteKeyA(parent, name);
+}
+
+const RegistryWriter kWin32RegistryWriter = {Win32OpenKey, Win32CreateKey, Win32SetDefaultValue,
+                                             Win32DeleteKey};
+
+// A new key under HKEY_CLASSES_ROOT lands in HKEY_LOCAL_MACHINE, which only an
+// elevated process may write; the user's own classes key is merged over it in
+// HKEY_CLASSES_ROOT for that user, and Explorer reads the merged view.
+const VerbRoots kSystemVerbRoots = {
+    HKEY_CLASSES_ROOT,
+    {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT", &kWin32RegistryWriter},
+    {HKEY_CURRENT_USER, "Software\\Classes", "HKEY_CURRENT_USER\\Software\\Classes",
+     &kWin32RegistryWriter},
+};
+
+// The registry is one for the whole process, and so are the roots the dialog's
+// steps use; only a test puts others in their place.
+static const VerbRoots* g_verbRoots = &kSystemVerbRoots;
+
+const VerbRoots* UseVerbRoots(const VerbRoots* roots) {
+    const VerbRoots* before = g_verbRoots;
+    g_verbRoots = roots != nullptr ? roots : &kSystemVerbRoots;
+    return before;
+}
+
+// Room for a store's path, a class name and the three levels below it.
+enum { STORE_PATH_CAPACITY = 640 };
+
+// Appends with the double-byte-aware copy, so that a cut never splits a character.
+static size_t AppendText(char* text, size_t capacity, size_t length, const char* piece) {
+    if (length + 1 >= capacity) return length;
+    CopyBounded(text + length, capacity - length, piece);
+    return length + strlen(text + length);
+}
+
+// "<path>\<class>" followed by the given levels; false when it does not fit,
+// since a cut path would name another key.
+static bool BuildStorePath(const VerbStore* store, const char* className, const char* const* levels,
+                           int levelCount, char* path) {
+    path[0] = '\0';
+    size_t length = AppendText(path, STORE_PATH_CAPACITY, 0, store->path);
+    if (length > 0) length = AppendText(path, STORE_PATH_CAPACITY, length, "\\");
+    length = AppendText(path, STORE_PATH_CAPACITY, length, className);
+    for (int i = 0; i < levelCount; i++) {
+        length = AppendText(path, STORE_PATH_CAPACITY, length, "\\");
+        length = AppendText(path, STORE_PATH_CAPACITY, length, levels[i]);
+    }
+    return length + 1 < STORE_PATH_CAPACITY;
+}
+
+static bool StoreKeyExists(const VerbStore* store, const char* className, const char* const* levels,
+                           int levelCount) {
+    char path[STORE_PATH_CAPACITY];
+    return BuildStorePath(store, className, levels, levelCount, path) &&
+           RegKeyExists(store->root, path);
+}
+
+static const char* const kVerbLevels[] = {kShellKeyName, kVerbKeyName, kCommandKeyName};
+
+bool StoreHasVerb(const VerbStore* store, const char* className) {
+    return StoreKeyExists(store, className, kVerbLevels, 3);
+}
+
+// Opens the class key for writing: in the shared store it must exist already
+// (the extension's class is never invented there); in the user's store it is
+// created, since a user's classes key rarely holds the class beforehand.
+static bool OpenClassKeyForWriting(const VerbStore* store, const char* className, HKEY* key) {
+    char path[STORE_PATH_CAPACITY];
+    if (!BuildStorePath(store, className, nullptr, 0, path)) return false;
+    const RegistryWriter* w = store->writer;
+    bool shared = store->path[0] == '\0';
+    LONG status =
+        shared ? w->openKey(store->root, path, key) : w->createKey(store->root, path, key);
+    return status == ERROR_SUCCESS;
+}
+
+// An existing verb is overwritten in place; nothing is deleted first. A value
+// that cannot be set counts as much as a key that cannot be made.
+bool WriteVerbTo(const VerbStore* store, const char* className, const char* menuText,
+                 const char* commandLine) {
+    const RegistryWriter* w = store->writer;
+    HKEY classKey, shellKey, verbKey, commandKey;
+    if (!OpenClassKeyForWriting(store, className, &classKey)) return false;
+    bool done = false;
+    if (w->createKey(classKey, kShellKeyName, &shellKey) == ERROR_SUCCESS) {
+        if (w->createKey(shellKey, kVerbKeyName, &verbKey) == ERROR_SUCCESS) {
+            bool menuSet = w->setDefaultValue(verbKey, menuText) == ERROR_SUCCESS;
+            if (w->createKey(verbKey, kCommandKeyName, &commandKey) == ERROR_SUCCESS) {
+                done = menuSet && w->setDefaultValue(commandKey, commandLine) == ERROR_SUCCESS;
+                CloseKey(commandKey);
+            }
+            CloseKey(verbKey);
+        }
+        CloseKey(shellKey);
+    }
+    CloseKey(classKey);
+    return done;
+}
+
+static bool KeyIsEmpty(HKEY key) {
+    DWORD subKeys = 1, values = 1;
+    return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values,
+                            nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           subKeys == 0 && values == 0;
+}
+
+// Deletes name under parent when it holds nothing at all: the keys that
+// registering made in the user's store, and nothing that someone else filled.
+static void DeleteKeyIfEmpty(const RegistryWriter* w, HKEY parent, const char* name) {
+    HKEY key;
+    if (!OpenSubKey(parent, name, &key)) return;
+    bool empty = KeyIsEmpty(key);
+    CloseKey(key);
+    if (empty) w->deleteKey(parent, name);
+}
+
+// In the user's store, the shell and class keys that registering created are
+// removed again when the verb leaves them empty.
+static void PruneUserClassKey(const VerbStore* store, const char* className) {
+    HKEY classesKey, classKey;
+    if (!OpenSubKey(store->root, store->path, &classesKey)) return;
+    if (OpenSubKey(classesKey, className, &classKey)) {
+        DeleteKeyIfEmpty(store->writer, classKey, kShellKeyName);
+        CloseKey(classKey);
+        DeleteKeyIfEmpty(store->writer, classesKey, className);
+    }
+    CloseKey(classesKey);
+}
+
+// Only "command" is deleted ahead of the verb key; what others put under the
+// verb key keeps it, and then the verb counts as not removed.
+bool RemoveVerbFrom(const VerbStore* store, const char* className) {
+    if (!StoreKeyExists(store, className, kVerbLevels, 2)) return true;
+    char path[STORE_PATH_CAPACITY];
+    HKEY shellKey, verbKey;
+    if (!BuildStorePath(store, className, kVerbLevels, 1, path)) return false;
+    const RegistryWriter* w = store->writer;
+    if (w->openKey(store->root, path, &shellKey) != ERROR_SUCCESS) return false;
+    if (w->openKey(shellKey, kVerbKeyName, &verbKey) == ERROR_SUCCESS) {
+        if (RegKeyExists(verbKey, kCommandKeyName)) w->deleteKey(verbKey, kCommandKeyName);
+        CloseKey(verbKey);
+        w->deleteKey(shellKey, kVerbKeyName);
+    }
+    CloseKey(shellKey);
+    bool removed = !StoreKeyExists(store, className, kVerbLevels, 2);
+    if (removed && store->path[0] != '\0') PruneUserClassKey(store, className);
+    return removed;
+}
+
+void BuildStoreKeyText(const VerbStore* store, const char* className, char* keyText) {
+    keyText[0] = '\0';
+    size_t length = AppendText(keyText, KEY_TEXT_CAPACITY, 0, store->rootText);
+    const char* pieces[] = {"\\", className, "\\", kShellKeyName, "\\", kVerbKeyName};
+    for (const char* piece : pieces) length = AppendText(keyText, KEY_TEXT_CAPACITY, length, piece);
+}
+
 // ---------------------------------------------------------------- verb keys
 
 // An empty default value would name the classes root itself (an empty subkey
 // name opens its parent), so it counts as no value at all.
-void ResolveFileClass(const char* extension, char* className) {
+static void ResolveFileClassIn(HKEY view, const char* extension, char* className) {
     CopyBounded(className, CLASS_NAME_CAPACITY, extension);
     char value[CLASS_NAME_CAPACITY];
     bool haveValue = false;
     HKEY key;
-    if (OpenSubKey(HKEY_CLASSES_ROOT, extension, &key)) {
+    if (OpenSubKey(view, extension, &key)) {
         haveValue = ReadDefaultValue(key, value, sizeof(value));
         CloseKey(key);
     }
-    if (haveValue && value[0] != '\0' && RegKeyExists(HKEY_CLASSES_ROOT, value))
+    if (haveValue && value[0] != '\0' && RegKeyExists(view, value))
         CopyBounded(className, CLASS_NAME_CAPACITY, value);
 }
 
-bool OpenFileClassKey(const char* extension, HKEY* key) {
+void ResolveFileClass(const char* extension, char* className) {
+    ResolveFileClassIn(HKEY_CLASSES_ROOT, extension, className);
+}
+
+static bool OpenFileClassKeyIn(HKEY view, const char* extension, HKEY* key) {
     char className[CLASS_NAME_CAPACITY];
-    ResolveFileClass(extension, className);
-    return OpenSubKey(HKEY_CLASSES_ROOT, className, key);
+    ResolveFileClassIn(view, extension, className);
+    return OpenSubKey(view, className, key);
+}
+
+bool OpenFileClassKey(const char* extension, HKEY* key) {
+    return OpenFileClassKeyIn(HKEY_CLASSES_ROOT, extension, key);
 }
 
 // Opens name under the key and closes the key, so that only the deeper one stays open.
@@ -122,46 +315,33 @@ bool OpenShellKey(const char* extension, HKEY* key) {
     return OpenFileClassKey(extension, key) && OpenOneLevelDown(key, kShellKeyName);
 }
 
-bool OpenVerbKey(const char* extension, HKEY* key) {
-    return OpenShellKey(extension, key) && OpenOneLevelDown(key, kVerbKeyName);
+static bool OpenVerbKeyIn(HKEY view, const char* extension, HKEY* key) {
+    return OpenFileClassKeyIn(view, extension, key) && OpenOneLevelDown(key, kShellKeyName) &&
+           OpenOneLevelDown(key, kVerbKeyName);
 }
 
-// An existing verb is overwritten in place; nothing is deleted first.
+bool OpenVerbKey(const char* extension, HKEY* key) {
+    return OpenVerbKeyIn(HKEY_CLASSES_ROOT, extension, key);
+}
+
 bool RegisterVerb(const char* extension, const char* menuText, const char* commandLine) {
-    HKEY classKey, shellKey, verbKey, commandKey;
-    if (!OpenFileClassKey(extension, &classKey)) return false;
-    bool done = false;
-    if (CreateSubKey(classKey, kShellKeyName, &shellKey)) {
-        if (CreateSubKey(shellKey, kVerbKeyName, &verbKey)) {
-            WriteDefaultValue(verbKey, menuText);
-            if (CreateSubKey(verbKey, kCommandKeyName, &commandKey)) {
-                WriteDefaultValue(commandKey, commandLine);
-                CloseKey(commandKey);
-                done = true;
-            }
-            CloseKey(verbKey);
-        }
-        CloseKey(shellKey);
-    }
-    CloseKey(classKey);
-    return done;
+    char className[CLASS_NAME_CAPACITY];
+    ResolveFileClass(extension, className);
+    return WriteVerbTo(&kSystemVerbRoots.shared, className, menuText, commandLine);
 }
 
 bool UnregisterVerb(const char* extension) {
-    HKEY shellKey, verbKey;
+    HKEY shellKey;
     if (!OpenShellKey(extension, &shellKey)) return false;
-    if (RegKeyExists(shellKey, kVerbKeyName) && OpenSubKey(shellKey, kVerbKeyName, &verbKey)) {
-        if (RegKeyExists(verbKey, kCommandKeyName)) DeleteSubKey(verbKey, kCommandKeyName);
-        CloseKey(verbKey);
-        DeleteSubKey(shellKey, kVerbKeyName);
-    }
     CloseKey(shellKey);
-    return true;
+    char className[CLASS_NAME_CAPACITY];
+    ResolveFileClass(extension, className);
+    return RemoveVerbFrom(&kSystemVerbRoots.shared, className);
 }
 
-bool ReadVerb(const char* extension, char* menuText, char* commandLine) {
+static bool ReadVerbIn(HKEY view, const char* extension, char* menuText, char* commandLine) {
     HKEY verbKey, commandKey;
-    if (!OpenVerbKey(extension, &verbKey)) return false;
+    if (!OpenVerbKeyIn(view, extension, &verbKey)) return false;
     ReadDefaultValue(verbKey, menuText, MENU_TEXT_CAPACITY);
     if (!OpenSubKey(verbKey, kCommandKeyName, &commandKey)) {
         CloseKey(verbKey);
@@ -173,29 +353,32 @@ bool ReadVerb(const char* extension, char* menuText, char* commandLine) {
     return true;
 }
 
-// Appends with the double-byte-aware copy, so that a cut never splits a character.
-static size_t AppendKeyText(char* keyText, size_t length, const char* piece) {
-    if (length + 1 >= KEY_TEXT_CAPACITY) return length;
-    CopyBounded(keyText + length, KEY_TEXT_CAPACITY - length, piece);
-    return length + strlen(keyText + length);
+bool ReadVerb(const char* extension, char* menuText, char* commandLine) {
+    return ReadVerbIn(HKEY_CLASSES_ROOT, extension, menuText, commandLine);
 }
 
 void BuildVerbKeyText(const char* extension, char* keyText) {
     char className[CLASS_NAME_CAPACITY];
     ResolveFileClass(extension, className);
-    keyText[0] = '\0';
-    size_t length = AppendKeyText(keyText, 0, kRootKeyText);
-    length = AppendKeyText(keyText, length, className);
-    length = AppendKeyText(keyText, length, "\\");
-    length = AppendKeyText(keyText, length, kShellKeyName);
-    length = AppendKeyText(keyText, length, "\\");
-    AppendKeyText(keyText, length, kVerbKeyName);
+    BuildStoreKeyText(&kSystemVerbRoots.shared, className, keyText);
+}
+
+// The running program's path as the verb must name it. The command line is
+// stored through the ANSI registry functions, so a folder or name that the
+// ANSI code page cannot hold would be stored with '?' or look-alikes in it and
+// name no program: its short path is taken then. Where that cannot be held
+// either, the 8-bit path is taken as it comes; a path too long for the buffer
+// gives "" rather than the path of another file.
+static void ReadProgramPathForVerb(char* path /* PATH_CAPACITY */) {
+    WCHAR wide[PATH_CAPACITY];
+    DWORD n = GetModuleFileNameW(nullptr, wide, PATH_CAPACITY);
+    if (n > 0 && n < PATH_CAPACITY && AnsiPathForWide(wide, path)) return;
+    GetModulePath(nullptr, path, PATH_CAPACITY);
 }
 
 size_t BuildDefaultCommandLine(char* buffer) {
     char path[PATH_CAPACITY];
-    // A path too long for the buffer gives "" rather than the path of another file.
-    GetModulePath(nullptr, path, sizeof(path));
+    ReadProgramPathForVerb(path);
     buffer[0] = '\0';
     const char* pieces[] = {"\"", path, "\"", " ", "\"", "%1", "\""};
     size_t length = 0;
@@ -205,18 +388,45 @@ size_t BuildDefaultCommandLine(char* buffer) {
 
 // ---------------------------------------------------------------- settings steps
 
-void LoadAssociationSettingsFor(const FileTypeRow* table, AssociationSettings* settings) {
+// The key that shows in "登録先": the user's own verb where there is one (it
+// shadows any shared one), else the shared verb; for a type not registered,
+// the store that OK would write, the shared one where it opens for writing.
+static void BuildHoldingKeyText(const VerbRoots* roots, const char* className, bool registered,
+                                char* keyText) {
+    const VerbStore* store = &roots->shared;
+    HKEY key;
+    if (StoreHasVerb(&roots->user, className)) {
+        store = &roots->user;
+    } else if (!registered) {
+        if (OpenClassKeyForWriting(&roots->shared, className, &key))
+            CloseKey(key);
+        else
+            store = &roots->user;
+    }
+    BuildStoreKeyText(store, className, keyText);
+}
+
+void LoadAssociationSettingsIn(const VerbRoots* roots, const FileTypeRow* table,
+                               AssociationSettings* settings) {
     settings->enabledMask = 0;
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
         FileTypeSettings* block = &settings->types[table[i].typeId - FILE_TYPE_ID_BASE];
-        BuildVerbKeyText(table[i].extension, block->keyText);
-        if (ReadVerb(table[i].extension, block->menuText, block->commandLine)) {
+        char className[CLASS_NAME_CAPACITY];
+        ResolveFileClassIn(roots->view, table[i].extension, className);
+        bool registered =
+            ReadVerbIn(roots->view, table[i].extension, block->menuText, block->commandLine);
+        BuildHoldingKeyText(roots, className, registered, block->keyText);
+        if (registered) {
             settings->enabledMask |= table[i].typeBit;
         } else {
             CopyBounded(block->menuText, MENU_TEXT_CAPACITY, kDefaultMenuText);
             BuildDefaultCommandLine(block->commandLine);
         }
     }
+}
+
+void LoadAssociationSettingsFor(const FileTypeRow* table, AssociationSettings* settings) {
+    LoadAssociationSettingsIn(g_verbRoots, table, settings);
 }
 
 DWORD DiffAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
@@ -227,24 +437,54 @@ DWORD DiffAssociationSettingsFor(const FileTypeRow* table, const AssociationSett
         if (!(edited->enabledMask & bit) || !(loaded->enabledMask & bit)) continue;
         const FileTypeSettings* a = &edited->types[table[i].typeId - FILE_TYPE_ID_BASE];
         const FileTypeSettings* b = &loaded->types[table[i].typeId - FILE_TYPE_ID_BASE];
-        bool same = StringsEqual(a->commandLine, b->commandLine) &&
-                    StringsEqual(a->menuText, b->menuText);
+        bool same =
+            StringsEqual(a->commandLine, b->commandLine) && StringsEqual(a->menuText, b->menuText);
         if (!same) changed |= bit;
     }
     return changed;
 }
 
-void ApplyAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
-                                 DWORD changed) {
+// Shared first, as an elevated process may; where that is refused, the user's
+// key. A user's verb shadows the shared one in the merged view, so one that
+// exists is written as well even when the shared write succeeded: on Windows
+// that write may even have gone into it, and a stale one would hide the new
+// values. A shared verb that cannot be changed is thus shadowed by the user's.
+static bool RegisterVerbIn(const VerbRoots* roots, const char* className, const char* menuText,
+                           const char* commandLine) {
+    bool userVerb = StoreHasVerb(&roots->user, className);
+    bool sharedWritten = WriteVerbTo(&roots->shared, className, menuText, commandLine);
+    if (sharedWritten && !userVerb) return true;
+    return WriteVerbTo(&roots->user, className, menuText, commandLine);
+}
+
+// The user's verb first, so that the shared one is what the view then shows;
+// the type is off only when neither is left.
+static bool UnregisterVerbIn(const VerbRoots* roots, const char* className) {
+    bool userRemoved = RemoveVerbFrom(&roots->user, className);
+    bool sharedRemoved = RemoveVerbFrom(&roots->shared, className);
+    return userRemoved && sharedRemoved;
+}
+
+DWORD ApplyAssociationSettingsIn(const VerbRoots* roots, const FileTypeRow* table,
+                                 const AssociationSettings* edited, DWORD changed) {
+    DWORD failed = 0;
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
         DWORD bit = table[i].typeBit;
         if (!(changed & bit)) continue;
         const FileTypeSettings* block = &edited->types[table[i].typeId - FILE_TYPE_ID_BASE];
-        if (edited->enabledMask & bit)
-            RegisterVerb(table[i].extension, block->menuText, block->commandLine);
-        else
-            UnregisterVerb(table[i].extension);
+        char className[CLASS_NAME_CAPACITY];
+        ResolveFileClassIn(roots->view, table[i].extension, className);
+        bool done = (edited->enabledMask & bit)
+                        ? RegisterVerbIn(roots, className, block->menuText, block->commandLine)
+                        : UnregisterVerbIn(roots, className);
+        if (!done) failed |= bit;
     }
+    return failed;
+}
+
+DWORD ApplyAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
+                                  DWORD changed) {
+    return ApplyAssociationSettingsIn(g_verbRoots, table, edited, changed);
 }
 
 void LoadAssociationSettings(AssociationSettings* settings) {
@@ -256,6 +496,6 @@ DWORD DiffAssociationSettings(const AssociationSettings* edited,
     return DiffAssociationSettingsFor(FileTypeTable, edited, loaded);
 }
 
-void ApplyAssociationSettings(const AssociationSettings* edited, DWORD changed) {
-    ApplyAssociationSettingsFor(FileTypeTable, edited, changed);
+DWORD ApplyAssociationSettings(const AssociationSettings* edited, DWORD changed) {
+    return ApplyAssociationSettingsFor(FileTypeTable, edited, changed);
 }

@@ -1,6 +1,7 @@
 // The shell verb "pelnore" for .exe and .dll files: the file-type table, the
-// wanted state of the verb, and the registry procedures under HKEY_CLASSES_ROOT
-// that read, register and unregister it. The registry is the only store.
+// wanted state of the verb, and the registry procedures that read it through
+// HKEY_CLASSES_ROOT and register and unregister it there or, where that is
+// refused, under the user's own classes key. The registry is the only store.
 #pragma once
 
 #include "../util/compat.h"
@@ -25,8 +26,8 @@ struct FileTypeRow {
 extern const FileTypeRow FileTypeTable[FILE_TYPE_COUNT];
 
 struct FileTypeSettings {
-    char keyText[KEY_TEXT_CAPACITY];       // shown only; never compared or written
-    char menuText[MENU_TEXT_CAPACITY];     // what Explorer shows for the verb
+    char keyText[KEY_TEXT_CAPACITY];          // shown only; never compared or written
+    char menuText[MENU_TEXT_CAPACITY];        // what Explorer shows for the verb
     char commandLine[COMMAND_LINE_CAPACITY];  // what Explorer runs for the verb
 };
 
@@ -39,8 +40,9 @@ struct AssociationSettings {
 extern const char kVerbKeyName[];
 extern const char kDefaultMenuText[];
 
-// Registry primitives: true exactly when the Win32 call succeeds; keys are
-// opened and created with KEY_ALL_ACCESS.
+// Registry primitives: true exactly when the Win32 call succeeds. OpenSubKey
+// asks only for reading (a user without elevation may read the shared classes
+// but not open them for writing); CreateSubKey asks for KEY_ALL_ACCESS.
 bool OpenSubKey(HKEY parent, const char* name, HKEY* key);
 bool CreateSubKey(HKEY parent, const char* name, HKEY* key);
 bool CloseKey(HKEY key);
@@ -73,16 +75,71 @@ void BuildVerbKeyText(const char* extension, char* keyText /* KEY_TEXT_CAPACITY 
 // The running program's quoted path, a blank and "%1" quoted; returns length + 1.
 size_t BuildDefaultCommandLine(char* buffer /* COMMAND_LINE_CAPACITY */);
 
+// ---------------------------------------------------------------- where the verb lives
+
+// The registry calls that change a store, so that a caller can stand in for a
+// registry that refuses them (Wine grants every write). Each returns the Win32
+// status; openKey opens an existing key for writing.
+struct RegistryWriter {
+    LONG (*openKey)(HKEY parent, const char* name, HKEY* key);
+    LONG (*createKey)(HKEY parent, const char* name, HKEY* key);
+    LONG (*setDefaultValue)(HKEY key, const char* text);
+    LONG (*deleteKey)(HKEY parent, const char* name);
+};
+
+extern const RegistryWriter kWin32RegistryWriter;
+
+// One place the verb can be written to: the class keys live under
+// root\path (path empty: under root itself), shown as rootText\<class>.
+struct VerbStore {
+    HKEY root;
+    const char* path;
+    const char* rootText;
+    const RegistryWriter* writer;
+};
+
+// Classes are resolved and verbs read through view, the user's merged
+// HKEY_CLASSES_ROOT; writes go to shared first and, where refused, to user.
+struct VerbRoots {
+    HKEY view;
+    VerbStore shared;
+    VerbStore user;
+};
+
+// HKEY_CLASSES_ROOT, and HKEY_CURRENT_USER\Software\Classes for the user.
+extern const VerbRoots kSystemVerbRoots;
+
+// The roots that the three steps below use; null puts back kSystemVerbRoots.
+// Returns the roots in use before.
+const VerbRoots* UseVerbRoots(const VerbRoots* roots);
+
+// The verb procedures on one store, the class already resolved. Writing checks
+// every key and value; removing is true when no verb key is left there.
+bool StoreHasVerb(const VerbStore* store, const char* className);
+bool WriteVerbTo(const VerbStore* store, const char* className, const char* menuText,
+                 const char* commandLine);
+bool RemoveVerbFrom(const VerbStore* store, const char* className);
+// "<rootText>\<class>\shell\pelnore", cut to the capacity.
+void BuildStoreKeyText(const VerbStore* store, const char* className,
+                       char* keyText /* KEY_TEXT_CAPACITY */);
+
 // The three steps of the association dialog.
 void LoadAssociationSettings(AssociationSettings* settings);
-DWORD DiffAssociationSettings(const AssociationSettings* edited,
-                              const AssociationSettings* loaded);
-void ApplyAssociationSettings(const AssociationSettings* edited, DWORD changed);
+DWORD DiffAssociationSettings(const AssociationSettings* edited, const AssociationSettings* loaded);
+// Returns the type bits of the changes that could be written nowhere (0 when
+// everything was done).
+DWORD ApplyAssociationSettings(const AssociationSettings* edited, DWORD changed);
 
 // The same steps over a file-type table of the caller's choosing, so that the
 // behaviour can be proved on extensions nobody else uses.
 void LoadAssociationSettingsFor(const FileTypeRow* table, AssociationSettings* settings);
 DWORD DiffAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
                                  const AssociationSettings* loaded);
-void ApplyAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
-                                 DWORD changed);
+DWORD ApplyAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
+                                  DWORD changed);
+
+// The same over roots of the caller's choosing as well.
+void LoadAssociationSettingsIn(const VerbRoots* roots, const FileTypeRow* table,
+                               AssociationSettings* settings);
+DWORD ApplyAssociationSettingsIn(const VerbRoots* roots, const FileTypeRow* table,
+                                 const AssociationSettings* edited, DWORD changed);

@@ -10,6 +10,7 @@
 #include "../util/pathpart.h"
 #include "../util/worker.h"
 #include "assemble.h"
+#include "neextract.h"
 #include "output.h"
 #include "riff.h"
 
@@ -70,7 +71,8 @@ BOOL CALLBACK OnResourceName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR c
     void* block = malloc(size);
     if (block == nullptr) return TRUE;
     if (enumeration->assembler(block, size, module, name, resourceType) == size)
-        WriteOutputFile(enumeration->sourcePath, block, size, enumeration->extension, index);
+        WriteOutputFile(enumeration->sourcePath, block, size, enumeration->extension, index,
+                        enumeration->place);
     free(block);
     return TRUE;
 }
@@ -80,15 +82,15 @@ HMODULE LoadModuleAsDataFile(const char* path) {
 }
 
 void ExtractResourcesOfKind(HMODULE module, const char* path, const ResourceKind& kind,
-                            OutputBudget* budget) {
+                            OutputBudget* budget, OutputPlace* place) {
     ResourceEnumContext context = {0,    kind.resourceType, kind.extension,
-                                   path, kind.assembler,    budget};
+                                   path, kind.assembler,    budget, place};
     EnumResourceNamesA(module, MAKEINTRESOURCEA(kind.resourceType), OnResourceName,
                        (LONG_PTR)&context);
 }
 
 bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
-                            WORD resourceType, OutputBudget* budget) {
+                            WORD resourceType, OutputBudget* budget, OutputPlace* place) {
     HMODULE module = LoadModuleAsDataFile(path);
     if (module == nullptr) return false;
     OutputBudget own;
@@ -97,7 +99,7 @@ bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembl
         budget = &own;
     }
     ResourceKind kind = {0, resourceType, extension, assembler};
-    ExtractResourcesOfKind(module, path, kind, budget);
+    ExtractResourcesOfKind(module, path, kind, budget, place);
     FreeLibrary(module);
     return true;
 }
@@ -106,7 +108,7 @@ bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembl
 // cancel before it, or a mask with every kind off, loads nothing; one load
 // then serves all three kinds.
 bool ExtractResourcesOfFile(const char* path, KindMask kindMask, OutputBudget* budget,
-                            WorkerThread* thread) {
+                            OutputPlace* place, WorkerThread* thread) {
     HMODULE module = nullptr;
     bool loaded = true;
     for (const ResourceKind& kind : RESOURCE_KINDS) {
@@ -117,7 +119,7 @@ bool ExtractResourcesOfFile(const char* path, KindMask kindMask, OutputBudget* b
             loaded = false;
             break;
         }
-        ExtractResourcesOfKind(module, path, kind, budget);
+        ExtractResourcesOfKind(module, path, kind, budget, place);
     }
     if (module != nullptr) FreeLibrary(module);
     return loaded;
@@ -126,13 +128,22 @@ bool ExtractResourcesOfFile(const char* path, KindMask kindMask, OutputBudget* b
 // Cancel tests come between units of work only: an enumeration or a scan that
 // has begun runs to its end. All output of the source draws from one budget,
 // in extraction order.
-static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMask) {
+static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMask,
+                        OutputPlace* place) {
     OutputBudget budget = OutputBudgetFor(FileSize64ByName(path));
-    ExtractResourcesOfFile(path, kindMask, &budget, thread);
+    // A module that the loader refuses may be a 16-bit one, read here.
+    if (!ExtractResourcesOfFile(path, kindMask, &budget, place, thread)) {
+        for (const ResourceKind& kind : RESOURCE_KINDS) {
+            if (IsWorkerThreadCancelled(thread)) return;
+            if (kindMask & kind.kindBit) continue;
+            ExtractNeResourcesOfType(path, kind.extension, kind.resourceType, &budget, place);
+        }
+    }
     if (IsWorkerThreadCancelled(thread)) return;
     if ((kindMask & RiffKindBits()) != RiffKindBits()) {
         RiffScanOptions options = {};
         options.budget = &budget;
+        options.place = place;
         ScanRiffStreamsWith(path, kindMask, &options);
     }
 }
@@ -143,7 +154,11 @@ unsigned ExtractionWorker(WorkerThread* thread, void* argument) {
     for (int i = 0; i < job->fileCount; i++) {
         if (IsWorkerThreadCancelled(thread)) break;
         if (!IsExistingFile(job->paths[i])) continue;
-        ExtractFile(thread, job->paths[i], job->kindMask);
+        OutputPlace own;
+        InitOutputPlace(&own, nullptr);
+        OutputPlace* place = job->places != nullptr ? &job->places[i] : &own;
+        ExtractFile(thread, job->paths[i], job->kindMask, place);
+        FinishOutputPlace(place);
     }
     CoUninitialize();
     return 0;

@@ -4,6 +4,7 @@
 #include "../util/compat.h"
 #include "budget.h"
 #include "kinds.h"
+#include "output.h"
 
 struct WorkerThread;
 
@@ -12,6 +13,9 @@ struct ExtractionJob {
     KindMask kindMask;
     int fileCount;
     char** paths;  // fileCount + 1 entries, the last null; each its own heap copy
+    // fileCount places set up by the caller, one per path, where the worker
+    // notes where that source's files went; null: beside the sources only.
+    OutputPlace* places;
 };
 
 // Shape of the three assemblers: with a null buffer only measures. Returns the
@@ -35,6 +39,7 @@ struct ResourceEnumContext {
     const char* sourcePath;
     FileAssembler assembler;
     OutputBudget* budget;  // the source's, shared with its other kinds and its RIFF scan
+    OutputPlace* place;    // the source's; null: beside it, without fall-back
 };
 
 // Thread routine; argument is the ExtractionJob. Always returns 0.
@@ -47,16 +52,18 @@ HMODULE LoadModuleAsDataFile(const char* path);
 // files. A resource whose file would overdraw the budget is not written; its
 // index stays consumed. The index starts at 0 for every kind.
 void ExtractResourcesOfKind(HMODULE module, const char* path, const ResourceKind& kind,
-                            OutputBudget* budget);
+                            OutputBudget* budget, OutputPlace* place);
 // Every resource kind that kindMask leaves on, in extraction order, from one
 // load of the file, testing for cancel before each kind (thread may be null:
-// no cancel). False when the file cannot be loaded as a module.
+// no cancel); the files go where place says (null: beside the source). False
+// when the file cannot be loaded as a module.
 bool ExtractResourcesOfFile(const char* path, KindMask kindMask, OutputBudget* budget,
-                            WorkerThread* thread);
+                            OutputPlace* place, WorkerThread* thread);
 // One kind from a load of its own. A null budget stands for a fresh one for
 // this source alone.
 bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
-                            WORD resourceType, OutputBudget* budget = nullptr);
+                            WORD resourceType, OutputBudget* budget = nullptr,
+                            OutputPlace* place = nullptr);
 // The EnumResourceNamesA callback; context is a ResourceEnumContext. Always TRUE.
 BOOL CALLBACK OnResourceName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context);
 // Pointer to the resource's bytes and, when size is given, the count of them

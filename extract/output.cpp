@@ -1,10 +1,18 @@
 // Naming and writing of output files: the folder beside the source named after
-// it, the "<source ext><index><kind ext>" file name, and a write that either
-// leaves the whole file behind or none of it.
+// it, the "<source ext><index><kind ext>" file name, a write that either leaves
+// the whole file behind or none of it, and the fall-back folder for sources
+// whose own folder the user may not write in.
 #include "output.h"
 
-#include "../util/bounded.h"
+#include <errno.h>
+#include <stdlib.h>
+#include <string.h>
+
 #include "../util/pathpart.h"
+
+// "name (2)" up to "name (1000)": more folders of one name under the root
+// are surely left over from earlier runs, and nothing is written then.
+enum { FALLBACK_FOLDER_LIMIT = 1000 };
 
 void OutputFolderFor(const char* sourcePath, char* folder) {
     char parent[PATH_CAPACITY];
@@ -16,28 +24,134 @@ void OutputFolderFor(const char* sourcePath, char* folder) {
     if (!JoinPath(folder, parent, base)) folder[0] = '\0';
 }
 
+static FolderCreator FolderCreatorOf(const OutputPlace* place) {
+    return place->createFolder != nullptr ? place->createFolder : CreateDirectoryA;
+}
+
+// NO_ERROR when something of that name exists after the call (a plain file
+// included: the open in it then fails), else the error of the creation.
+static DWORD CreateFolderIfMissing(FolderCreator create, const char* folder) {
+    if (PathExists(folder)) return NO_ERROR;
+    DWORD error = create(folder, nullptr) ? NO_ERROR : GetLastError();
+    if (PathExists(folder)) return NO_ERROR;
+    return error != NO_ERROR ? error : ERROR_PATH_NOT_FOUND;
+}
+
 bool EnsureFolder(const char* folder) {
-    if (!PathExists(folder)) CreateDirectoryA(folder, nullptr);
-    return PathExists(folder);
+    return CreateFolderIfMissing(CreateDirectoryA, folder) == NO_ERROR;
+}
+
+// How a file system says that this user may not write there: no right to
+// (Program Files or System32 without elevation, a share's permissions), or a
+// medium that takes no writes at all (a CD-ROM, a write-protected disk).
+static bool IsWriteRefusal(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ||
+           error == ERROR_NETWORK_ACCESS_DENIED;
+}
+
+// Opens folder\name for writing, the folder created if need be. On failure,
+// refused says whether the folder turned the write down, as opposed to
+// something in the way (a plain file where the folder should be, or a
+// read-only file or a folder of the output's own name).
+static FILE* OpenInFolder(FolderCreator create, const char* folder, const char* name, char* path,
+                          bool* refused) {
+    *refused = false;
+    path[0] = '\0';
+    DWORD error = CreateFolderIfMissing(create, folder);
+    if (error != NO_ERROR) {
+        *refused = IsWriteRefusal(error);
+        return nullptr;
+    }
+    if (!JoinPath(path, folder, name)) return nullptr;
+    FILE* stream = fopen(path, "wb");
+    // The runtime keeps the system's error code of a failed open in _doserrno;
+    // a new file that may not be created means the folder refuses.
+    if (stream == nullptr) *refused = IsWriteRefusal((DWORD)_doserrno) && !PathExists(path);
+    return stream;
+}
+
+// A folder under the fall-back root that this call creates itself: the
+// source's base name, else "name (2)", "name (3)"... A folder that exists
+// already, left by an earlier run or made for another source of this job with
+// the same name, is never taken, so no two sources' files mix.
+static bool ClaimFallbackFolder(OutputPlace* place, const char* sourcePath) {
+    if (place->fallbackRoot == nullptr || place->fallbackRoot[0] == '\0') return false;
+    char base[PATH_CAPACITY];
+    CopyBaseName(base, sourcePath);
+    // "", "." and ".." would name the root itself or its parent.
+    if (base[0] == '\0' || strcmp(base, ".") == 0 || strcmp(base, "..") == 0) return false;
+    FolderCreator create = FolderCreatorOf(place);
+    for (int number = 1; number <= FALLBACK_FOLDER_LIMIT; number++) {
+        char name[PATH_CAPACITY];
+        int length = number == 1 ? FormatBounded(name, sizeof(name), "%s", base)
+                                 : FormatBounded(name, sizeof(name), "%s (%d)", base, number);
+        char folder[PATH_CAPACITY];
+        if (length < 0 || !JoinPath(folder, place->fallbackRoot, name)) return false;
+        if (create(folder, nullptr)) {
+            CopyBounded(place->folder, PATH_CAPACITY, folder);
+            return true;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    return false;
+}
+
+void InitOutputPlace(OutputPlace* place, const char* fallbackRoot) {
+    place->fallbackRoot = fallbackRoot;
+    place->createFolder = nullptr;
+    place->state = OUTPUT_UNDECIDED;
+    place->folder[0] = '\0';
+}
+
+void FinishOutputPlace(OutputPlace* place) {
+    // Only an empty folder can be removed: one that kept a file stays.
+    if (place->state == OUTPUT_FALLBACK && RemoveDirectoryA(place->folder)) {
+        place->state = OUTPUT_NOWHERE;
+        place->folder[0] = '\0';
+    }
+}
+
+// The first file of a source decides where all of them go: beside it when that
+// folder takes the file, under the fall-back root when it refuses.
+static FILE* OpenInPlace(OutputPlace* place, const char* sourcePath, const char* name, char* path) {
+    FolderCreator create = FolderCreatorOf(place);
+    bool refused = false;
+    if (place->state == OUTPUT_UNDECIDED || place->state == OUTPUT_BESIDE) {
+        char folder[PATH_CAPACITY];
+        OutputFolderFor(sourcePath, folder);
+        FILE* stream = OpenInFolder(create, folder, name, path, &refused);
+        if (stream != nullptr && place->state == OUTPUT_UNDECIDED) {
+            place->state = OUTPUT_BESIDE;
+            CopyBounded(place->folder, PATH_CAPACITY, folder);
+        }
+        if (stream != nullptr || !refused || place->state == OUTPUT_BESIDE) return stream;
+        if (!ClaimFallbackFolder(place, sourcePath)) {
+            place->state = OUTPUT_NOWHERE;
+            return nullptr;
+        }
+        place->state = OUTPUT_FALLBACK;
+    }
+    if (place->state != OUTPUT_FALLBACK) return nullptr;
+    return OpenInFolder(create, place->folder, name, path, &refused);
 }
 
 FILE* OpenOutputFile(const char* sourcePath, const char* kindExtension, unsigned int index,
-                     char* outputPath) {
+                     char* outputPath, OutputPlace* place) {
     if (outputPath != nullptr) outputPath[0] = '\0';
-    char folder[PATH_CAPACITY];
-    OutputFolderFor(sourcePath, folder);
-    if (!EnsureFolder(folder)) return nullptr;
-
+    OutputPlace own;
+    if (place == nullptr) {
+        InitOutputPlace(&own, nullptr);
+        place = &own;
+    }
     const char* sourceExtension = ExtensionPart(sourcePath);
     if (*sourceExtension == '.') sourceExtension++;
     char name[PATH_CAPACITY];
     // A cut name would be some other file: refuse it rather than write there.
     if (FormatBounded(name, sizeof(name), "%s%04x%s", sourceExtension, index, kindExtension) < 0)
         return nullptr;
-    char path[PATH_CAPACITY];
-    if (!JoinPath(path, folder, name)) return nullptr;
 
-    FILE* stream = fopen(path, "wb");
+    char path[PATH_CAPACITY];
+    FILE* stream = OpenInPlace(place, sourcePath, name, path);
     if (stream != nullptr && outputPath != nullptr) CopyBounded(outputPath, PATH_CAPACITY, path);
     return stream;
 }
@@ -51,9 +165,9 @@ bool FinishOutputFile(FILE* stream, const char* outputPath, bool ok) {
 }
 
 bool WriteOutputFile(const char* sourcePath, const void* buffer, size_t byteCount,
-                     const char* kindExtension, unsigned int index) {
+                     const char* kindExtension, unsigned int index, OutputPlace* place) {
     char path[PATH_CAPACITY];
-    FILE* stream = OpenOutputFile(sourcePath, kindExtension, index, path);
+    FILE* stream = OpenOutputFile(sourcePath, kindExtension, index, path, place);
     if (stream == nullptr) return false;
     bool written = fwrite(buffer, 1, byteCount, stream) == byteCount;
     return FinishOutputFile(stream, path, written);

@@ -139,6 +139,7 @@ void CloseMappedSource(MappedSource* source) {
 // The output file of the stream being written.
 struct OutputStream {
     const char* sourcePath;
+    OutputPlace* place;
     FILE* file;
     char path[PATH_CAPACITY];
 };
@@ -146,7 +147,7 @@ struct OutputStream {
 bool OpenStreamOutput(void* context, int row, int index) {
     OutputStream* output = (OutputStream*)context;
     output->file = OpenOutputFile(output->sourcePath, RIFF_FORMS[row].extension, (unsigned)index,
-                                  output->path);
+                                  output->path, output->place);
     return output->file != nullptr;
 }
 
@@ -227,7 +228,7 @@ bool ScanRiffStreamsWith(const char* sourcePath, KindMask kindMask,
     settings.onCandidate = options->onCandidate;
     settings.candidateContext = options->context;
     settings.budget = options->budget != nullptr ? options->budget : &own;
-    OutputStream stream = {sourcePath, nullptr, ""};
+    OutputStream stream = {sourcePath, options->place, nullptr, ""};
     RiffOutput output = {OpenStreamOutput, WriteStreamOutput, FinishStreamOutput, &stream};
 
     // Without its buffers the scan finds nothing, as a failed allocation for a

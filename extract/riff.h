@@ -37,7 +37,8 @@ enum RiffSourceAccess {
 // memchrSearch turns the SSE2 search off (it is also off on processors without
 // SSE2). Every stream written draws from budget; a null budget stands for a
 // fresh one for this file alone. When accessUsed is given it receives the way
-// that was taken.
+// that was taken. Streams go where place says (null: beside the source,
+// without fall-back).
 struct RiffScanOptions {
     size_t blockSize;
     size_t copyChunkSize;
@@ -48,6 +49,7 @@ struct RiffScanOptions {
     RiffSourceAccess access;
     size_t viewSize;
     RiffSourceAccess* accessUsed;
+    OutputPlace* place;
 };
 // A block of 256 KiB stays in the processor's second-level cache between its
 // copy and its search. A view of 8 MiB keeps the address space that a 32-bit

@@ -87,7 +87,7 @@ static long LoadPerTypeAndEnumerate(const std::vector<std::string>& modules) {
 static void Extract(const std::vector<std::string>& modules) {
     for (const std::string& path : modules) {
         OutputBudget budget = OutputBudgetFor(FileSize64ByName(path.c_str()));
-        ExtractResourcesOfFile(path.c_str(), 0, &budget, nullptr);
+        ExtractResourcesOfFile(path.c_str(), 0, &budget, nullptr, nullptr);
     }
 }
 
@@ -116,7 +116,7 @@ static void MeasureRatios(const std::string& work, const std::vector<std::string
         if (!CopyFileA(module.c_str(), copy.c_str(), FALSE)) continue;
         LONGLONG size = FileSize64ByName(copy.c_str());
         OutputBudget unbounded = {~0ull};
-        ExtractResourcesOfFile(copy.c_str(), 0, &unbounded, nullptr);
+        ExtractResourcesOfFile(copy.c_str(), 0, &unbounded, nullptr, nullptr);
         RiffScanOptions options = {};
         options.budget = &unbounded;
         ScanRiffStreamsWith(copy.c_str(), 0, &options);

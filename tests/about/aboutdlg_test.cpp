@@ -170,8 +170,9 @@ TEST(AboutBox, TextsWidthAndCentredButtonWithTheLibrary) {
         EXPECT_EQ((LRESULT)data->largeIcon,
                   SendDlgItemMessageA(box, IDC_ABOUT_ICON, STM_GETICON, 0, 0));
 
-        // Each line is as wide as its own text (never narrower than it began).
-        int initial = DialogUnitsX(box, 31) - DialogUnitsX(box, 30);
+        // Each line is as wide as its own text (never narrower than it began:
+        // one unit, which the dialog manager maps apart from the position).
+        int initial = DialogUnitsX(box, 1);
         int widest = 0;
         HWND widestLine = nullptr;
         for (int id : {IDC_ABOUT_VERSION, IDC_ABOUT_LINK, IDC_ABOUT_SYSRES}) {
@@ -220,7 +221,7 @@ TEST(AboutBox, WithoutTheLibraryTheResourceLineIsEmptyAndAddsNoWidth) {
     WhileOpen("http://a.example/", EmptyFolder(), [&](HWND box) {
         HWND line = GetDlgItem(box, IDC_ABOUT_SYSRES);
         EXPECT_EQ("", Text(line));
-        int initial = DialogUnitsX(box, 31) - DialogUnitsX(box, 30);
+        int initial = DialogUnitsX(box, 1);
         EXPECT_EQ(initial, WindowRect(line).right - WindowRect(line).left);
     });
 }

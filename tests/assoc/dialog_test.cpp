@@ -4,7 +4,10 @@
 // test and put back exactly afterwards.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "../../assoc/assocdlg.h"
 #include "../../assoc/settings.h"
@@ -56,8 +59,8 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
 HWND CreateTemplateCopy(HMODULE* module) {
     *module = LoadLibraryExA(testsupport::PelnoreExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!*module) return nullptr;
-    return CreateDialogParamA(*module, MAKEINTRESOURCEA(IDD_ASSOCIATION), nullptr,
-                              PlainDialogProc, 0);
+    return CreateDialogParamA(*module, MAKEINTRESOURCEA(IDD_ASSOCIATION), nullptr, PlainDialogProc,
+                              0);
 }
 
 // Pixels of a vertical length in dialog units, as the dialog manager maps them.
@@ -121,8 +124,17 @@ protected:
 
     // Starts the program and waits until its dialog is initialised and shown.
     HWND Start() {
-        if (!testsupport::StartProcess(testsupport::Quote(testsupport::PelnoreExe()), &process))
-            return nullptr;
+        return Started(
+            testsupport::StartProcess(testsupport::Quote(testsupport::PelnoreExe()), &process));
+    }
+
+    // The same for a copy of the program given by its wide path.
+    HWND StartCopy(const std::wstring& exe) {
+        return Started(testsupport::StartProcess(L"\"" + exe + L"\"", &process));
+    }
+
+    HWND Started(bool started) {
+        if (!started) return nullptr;
         HWND dialog = testsupport::WaitForProcessWindow(process.dwProcessId, "#32770", 20000);
         if (!dialog) return nullptr;
         DWORD start = GetTickCount();
@@ -190,6 +202,40 @@ TEST_F(AssocDialog, FreshStateShowsDefaultsAndCancelWritesNothing) {
     EXPECT_EQ(0u, WaitForExit());
     EXPECT_TRUE(regtools::SameTree(exeBefore, regtools::Save(exeShell)));
     EXPECT_TRUE(regtools::SameTree(dllBefore, regtools::Save(dllShell)));
+}
+
+// A copy kept in a folder whose name code page 932 cannot hold (Hangul) offers
+// a command line naming it by its short path, and that command runs it.
+TEST_F(AssocDialog, ACopyOutsideTheCodePageOffersItsShortPath) {
+    std::wstring folder = testsupport::Widen(testsupport::ScratchDir("wide")) + L"\\\uD3F4\uB354";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    std::wstring copy = folder + L"\\pelnore.exe";
+    ASSERT_TRUE(
+        CopyFileW(testsupport::Widen(testsupport::PelnoreExe()).c_str(), copy.c_str(), FALSE));
+    wchar_t shortPath[MAX_PATH] = L"";
+    ASSERT_NE(0u, GetShortPathNameW(copy.c_str(), shortPath, MAX_PATH));
+    char shortAnsi[MAX_PATH * 2] = "";
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath, -1, shortAnsi, sizeof(shortAnsi),
+                        nullptr, &lossy);
+    ASSERT_FALSE(lossy);
+
+    HWND dialog = StartCopy(copy);
+    ASSERT_NE(nullptr, dialog);
+    std::string expected = std::string("\"") + shortAnsi + "\" \"%1\"";
+    EXPECT_EQ(expected, ItemText(dialog, IDC_EXE_COMMAND));
+    EXPECT_EQ(expected, ItemText(dialog, IDC_DLL_COMMAND));
+    printf("copy in a Hangul folder: command line %s\n", ItemText(dialog, IDC_EXE_COMMAND).c_str());
+    Click(dialog, IDCANCEL);
+    EXPECT_EQ(0u, WaitForExit());
+
+    // What Explorer would run for a file: the copy starts and ends normally.
+    std::string command = expected.substr(0, expected.size() - 4) + "\"" +
+                          testsupport::ScratchDir("wide-none") + "\\none.dll\"";
+    testsupport::RunResult run = testsupport::RunAndWait(command, 60000);
+    EXPECT_TRUE(run.started) << command;
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
 }
 
 TEST_F(AssocDialog, TickingExeAndEditingThenOkWritesTheVerb) {
@@ -481,7 +527,6 @@ TEST_F(AssocDialog, SecondStartWhileOpenEndsQuietly) {
     EXPECT_EQ(0u, WaitForExit());
 }
 
-
 // A menu handle belongs to its process, so the system menu is checked on the
 // dialog procedure run here, over the template copied from pelnore.exe.
 class AssocDialogInProcess : public AssocDialog {
@@ -492,8 +537,8 @@ protected:
         AssocDialog::TearDown();
     }
     HWND Create() {
-        module = LoadLibraryExA(testsupport::PelnoreExe().c_str(), nullptr,
-                                LOAD_LIBRARY_AS_DATAFILE);
+        module =
+            LoadLibraryExA(testsupport::PelnoreExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         if (!module) return nullptr;
         dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_ASSOCIATION), nullptr,
                                     AssociationDialogProc, 0);
@@ -527,8 +572,8 @@ TEST_F(AssocDialogInProcess, SystemMenuHoldsRestoreAndAboutAfterMaximize) {
     EXPECT_STREQ("About(&A)", text);
     // Whatever followed the maximize item in an untouched system menu of the
     // same styles now follows the new items.
-    HWND plain = CreateWindowA("STATIC", "", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME,
-                               0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND plain = CreateWindowA("STATIC", "", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, 0,
+                               0, 100, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, plain);
     HMENU plainMenu = GetSystemMenu(plain, FALSE);
     int plainCount = GetMenuItemCount(plainMenu);
@@ -543,8 +588,8 @@ TEST_F(AssocDialogInProcess, MinMaxInfoBeforeInitialisationKeepsTheSystemValues)
     MINMAXINFO limits = {};
     limits.ptMinTrackSize = {11, 22};
     limits.ptMaxTrackSize = {3333, 4444};
-    HWND plain = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                               nullptr);
+    HWND plain =
+        CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, plain);
     EXPECT_FALSE(AssociationDialogProc(plain, WM_GETMINMAXINFO, 0, (LPARAM)&limits));
     DestroyWindow(plain);
@@ -563,6 +608,118 @@ TEST_F(AssocDialogInProcess, MinMaxInfoBeforeInitialisationKeepsTheSystemValues)
     EXPECT_EQ(w.right - w.left, limits.ptMaxTrackSize.x);
     EXPECT_EQ(w.bottom - w.top, limits.ptMinTrackSize.y);
     EXPECT_EQ(w.bottom - w.top, limits.ptMaxTrackSize.y);
+}
+
+// Closes every message box that the dialog's thread shows with the dialog as
+// owner, keeping the texts of its controls, until stopped.
+class MessageBoxCloser {
+public:
+    MessageBoxCloser(HWND owner) : owner_(owner), thread_(GetCurrentThreadId()) {
+        worker_ = std::thread([this] { Run(); });
+    }
+    ~MessageBoxCloser() {
+        stop_ = true;
+        worker_.join();
+    }
+    int boxes() const { return boxes_; }
+    std::vector<std::string> texts;
+
+private:
+    static BOOL CALLBACK FindBox(HWND window, LPARAM lParam) {
+        MessageBoxCloser* self = (MessageBoxCloser*)lParam;
+        char cls[32] = "";
+        GetClassNameA(window, cls, sizeof(cls));
+        if (std::string(cls) == "#32770" && GetWindow(window, GW_OWNER) == self->owner_ &&
+            IsWindowVisible(window))
+            self->box_ = window;
+        return TRUE;
+    }
+    static BOOL CALLBACK KeepText(HWND child, LPARAM lParam) {
+        char text[1024] = "";
+        SendMessageA(child, WM_GETTEXT, sizeof(text), (LPARAM)text);
+        ((MessageBoxCloser*)lParam)->texts.push_back(text);
+        return TRUE;
+    }
+    void Run() {
+        while (!stop_) {
+            box_ = nullptr;
+            EnumThreadWindows(thread_, FindBox, (LPARAM)this);
+            if (box_) {
+                EnumChildWindows(box_, KeepText, (LPARAM)this);
+                boxes_++;
+                PostMessageA(box_, WM_COMMAND, IDOK, 0);
+                while (IsWindow(box_) && !stop_) Sleep(10);
+            }
+            Sleep(20);
+        }
+    }
+    HWND owner_;
+    DWORD thread_;
+    HWND box_ = nullptr;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> boxes_{0};
+    std::thread worker_;
+};
+
+// The real dialog procedure over a registry that refuses what Windows refuses
+// a process without elevation; the user's classes key is a throwaway one.
+class AssocDialogRefused : public AssocDialogInProcess {
+protected:
+    void SetUp() override {
+        AssocDialogInProcess::SetUp();
+        regtools::DeleteUserTree(regtools::kTestUserRoot);
+    }
+    void TearDown() override {
+        UseVerbRoots(nullptr);
+        AssocDialogInProcess::TearDown();
+        regtools::DeleteUserTree(regtools::kTestUserRoot);
+    }
+    VerbRoots userOnly = {HKEY_CLASSES_ROOT,
+                          {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT", &regtools::kRefusingWriter},
+                          regtools::kTestUserStore};
+};
+
+// Both stores refuse: the warning names what was not done and the way out,
+// and the dialog stays open with the edits. The user's key then writable: OK
+// writes the verb there and closes the dialog without a word.
+TEST_F(AssocDialogRefused, NothingWritableSaysSoAndKeepsTheEdits) {
+    VerbRoots nothing = userOnly;
+    nothing.user.writer = &regtools::kRefusingWriter;
+    UseVerbRoots(&nothing);
+    ASSERT_NE(nullptr, Create());
+    ShowWindow(dialog, SW_SHOWNA);
+    std::string exeClass = ClassOf(".exe");
+    std::string userVerb =
+        std::string(regtools::kTestUserClasses) + "\\" + exeClass + "\\shell\\pelnore";
+    EXPECT_EQ("HKEY_CURRENT_USER\\" + userVerb, ItemText(dialog, IDC_EXE_KEY));
+    Click(dialog, IDC_EXE_CHECK);
+    SetText(dialog, IDC_EXE_MENU, "拒まれるメニュー");
+    regtools::Snapshot exeBefore = regtools::Save(exeShell);
+    {
+        MessageBoxCloser closer(dialog);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(1, closer.boxes());
+        const std::string said =
+            "*.exe ファイルへの関連づけを登録できませんでした。\r\n\r\n"
+            "pelnore を「管理者として実行」で起動してから、もう一度設定してください。";
+        bool found = false;
+        for (const std::string& text : closer.texts) found = found || text == said;
+        EXPECT_TRUE(found);
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        EXPECT_TRUE(Checked(dialog, IDC_EXE_CHECK));
+        EXPECT_EQ("拒まれるメニュー", ItemText(dialog, IDC_EXE_MENU));
+        EXPECT_TRUE(regtools::SameTree(exeBefore, regtools::Save(exeShell)));
+        EXPECT_FALSE(regtools::UserKeyExists(regtools::kTestUserClasses));
+
+        UseVerbRoots(&userOnly);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(1, closer.boxes());
+    }
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    std::string menu;
+    EXPECT_TRUE(regtools::ReadUserDefault(userVerb, &menu));
+    EXPECT_EQ("拒まれるメニュー", menu);
+    EXPECT_TRUE(regtools::SameTree(exeBefore, regtools::Save(exeShell)));
 }
 
 }  // namespace

@@ -317,6 +317,120 @@ TEST_F(AssocRegistry, DiffAndApplyTouchOnlyChangedTypes) {
     EXPECT_EQ(kDefaultMenuText, Default(Verb(kExtB)));
 }
 
+// Writing the shared classes refused, as for every process without elevation
+// on Windows: the verb goes to the user's classes key (a throwaway one here).
+class AssocUserFallback : public AssocRegistry {
+protected:
+    void SetUp() override {
+        AssocRegistry::SetUp();
+        regtools::DeleteUserTree(regtools::kTestUserRoot);
+        ASSERT_TRUE(regtools::CreateKey(kExtA));
+        ASSERT_TRUE(regtools::CreateKey(kExtB));
+    }
+    void TearDown() override {
+        regtools::DeleteUserTree(regtools::kTestUserRoot);
+        AssocRegistry::TearDown();
+    }
+    static std::string UserVerb(const std::string& cls) {
+        return std::string(regtools::kTestUserClasses) + "\\" + Verb(cls);
+    }
+    static std::string UserDefault(const std::string& path) {
+        std::string text;
+        EXPECT_TRUE(regtools::ReadUserDefault(path, &text)) << path;
+        return text;
+    }
+    VerbRoots refused = {HKEY_CLASSES_ROOT,
+                         {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT", &regtools::kRefusingWriter},
+                         regtools::kTestUserStore};
+};
+
+// With no shared verb: registered, shown and removed in the user's key alone;
+// removing also takes away the class and shell keys that registering made.
+TEST_F(AssocUserFallback, RefusedSharedWriteGoesToTheUsersKey) {
+    static AssociationSettings loaded, edited;
+    LoadAssociationSettingsIn(&refused, kTestTable, &loaded);
+    EXPECT_EQ(0u, loaded.enabledMask);
+    // Not registered, and the shared class cannot be written: OK would write the user's key.
+    EXPECT_STREQ("HKEY_CURRENT_USER\\Software\\plntest\\Classes\\.plntesta\\shell\\pelnore",
+                 loaded.types[0].keyText);
+
+    edited = loaded;
+    edited.enabledMask = 1;
+    CopyBounded(edited.types[0].menuText, MENU_TEXT_CAPACITY, "ユーザーのメニュー");
+    EXPECT_EQ(0u, ApplyAssociationSettingsIn(&refused, kTestTable, &edited, 1));
+    EXPECT_EQ("ユーザーのメニュー", UserDefault(UserVerb(kExtA)));
+    EXPECT_EQ(edited.types[0].commandLine, UserDefault(UserVerb(kExtA) + "\\command"));
+    EXPECT_FALSE(regtools::KeyExists(std::string(kExtA) + "\\shell"));
+    EXPECT_FALSE(regtools::UserKeyExists(std::string(regtools::kTestUserClasses) + "\\" + kExtB));
+
+    // Wine keeps HKEY_CURRENT_USER\Software\Classes out of HKEY_CLASSES_ROOT,
+    // so the user's merged view is stood in for by the user's key itself
+    // (it holds the extension key as well, and the shared one holds no verb).
+    HKEY userClasses;
+    ASSERT_TRUE(OpenSubKey(HKEY_CURRENT_USER, regtools::kTestUserClasses, &userClasses));
+    VerbRoots merged = refused;
+    merged.view = userClasses;
+    static AssociationSettings reloaded;
+    LoadAssociationSettingsIn(&merged, kTestTable, &reloaded);
+    EXPECT_EQ(1u, reloaded.enabledMask);
+    EXPECT_STREQ("ユーザーのメニュー", reloaded.types[0].menuText);
+    EXPECT_STREQ(edited.types[0].commandLine, reloaded.types[0].commandLine);
+    EXPECT_STREQ(loaded.types[0].keyText, reloaded.types[0].keyText);
+
+    edited.enabledMask = 0;
+    EXPECT_EQ(0u, ApplyAssociationSettingsIn(&merged, kTestTable, &edited, 1));
+    CloseKey(userClasses);
+    EXPECT_FALSE(regtools::UserKeyExists(std::string(regtools::kTestUserClasses) + "\\" + kExtA));
+    EXPECT_TRUE(regtools::UserKeyExists(regtools::kTestUserClasses));
+}
+
+// A shared verb that cannot be changed is shadowed by the user's, which then
+// shows what the dialog showed; unticking clears the user's but cannot clear
+// the shared one, and says so. When the shared write succeeds, a user's verb
+// that would shadow it is brought into step. Both refused: nothing is written.
+TEST_F(AssocUserFallback, SharedVerbThatCannotChangeIsShadowedOrReported) {
+    ASSERT_TRUE(RegisterVerb(kExtA, "shared menu", "shared command"));
+    static AssociationSettings loaded, edited;
+    LoadAssociationSettingsIn(&refused, kTestTable, &loaded);
+    EXPECT_EQ(1u, loaded.enabledMask);
+    EXPECT_STREQ("HKEY_CLASSES_ROOT\\.plntesta\\shell\\pelnore", loaded.types[0].keyText);
+
+    edited = loaded;
+    CopyBounded(edited.types[0].menuText, MENU_TEXT_CAPACITY, "edited menu");
+    EXPECT_EQ(0u, ApplyAssociationSettingsIn(&refused, kTestTable, &edited, 1));
+    EXPECT_EQ("shared menu", Default(Verb(kExtA)));
+    EXPECT_EQ("edited menu", UserDefault(UserVerb(kExtA)));
+    EXPECT_EQ("shared command", UserDefault(UserVerb(kExtA) + "\\command"));
+    static AssociationSettings reloaded;
+    LoadAssociationSettingsIn(&refused, kTestTable, &reloaded);
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\plntest\\Classes\\.plntesta\\shell\\pelnore",
+              std::string(reloaded.types[0].keyText));
+
+    edited.enabledMask = 0;
+    EXPECT_EQ(1u, ApplyAssociationSettingsIn(&refused, kTestTable, &edited, 1));
+    EXPECT_FALSE(regtools::UserKeyExists(UserVerb(kExtA)));
+    EXPECT_EQ("shared command", Default(Command(kExtA)));
+
+    // The shared key writable again, a stale user's verb in the way.
+    VerbRoots writable = refused;
+    writable.shared.writer = &kWin32RegistryWriter;
+    edited.enabledMask = 1;
+    ASSERT_EQ(0u, ApplyAssociationSettingsIn(&refused, kTestTable, &edited, 1));
+    CopyBounded(edited.types[0].commandLine, COMMAND_LINE_CAPACITY, "new command");
+    EXPECT_EQ(0u, ApplyAssociationSettingsIn(&writable, kTestTable, &edited, 1));
+    EXPECT_EQ("new command", Default(Command(kExtA)));
+    EXPECT_EQ("new command", UserDefault(UserVerb(kExtA) + "\\command"));
+    EXPECT_EQ("edited menu", Default(Verb(kExtA)));
+
+    VerbRoots bothRefused = refused;
+    bothRefused.user.writer = &regtools::kRefusingWriter;
+    regtools::Snapshot before = regtools::Save(kExtB);
+    edited.enabledMask = 3;
+    EXPECT_EQ(2u, ApplyAssociationSettingsIn(&bothRefused, kTestTable, &edited, 2));
+    EXPECT_TRUE(regtools::SameTree(before, regtools::Save(kExtB)));
+    EXPECT_FALSE(regtools::UserKeyExists(std::string(regtools::kTestUserClasses) + "\\" + kExtB));
+}
+
 TEST(AssocDefaults, DefaultCommandLineQuotesTheProgramPath) {
     char path[PATH_CAPACITY];
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));

@@ -1,23 +1,35 @@
-// Registry helpers of the association tests; paths are under HKEY_CLASSES_ROOT.
+// Registry helpers of the association tests; paths are under HKEY_CLASSES_ROOT
+// unless a name says HKEY_CURRENT_USER.
 #include "regtools.h"
 
 namespace regtools {
 
-static bool Open(const std::string& path, HKEY* key) {
-    return RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS, key) ==
-           ERROR_SUCCESS;
+static bool OpenUnder(HKEY root, const std::string& path, HKEY* key) {
+    return RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, key) == ERROR_SUCCESS;
 }
 
-bool KeyExists(const std::string& path) {
+static bool Open(const std::string& path, HKEY* key) {
+    return OpenUnder(HKEY_CLASSES_ROOT, path, key);
+}
+
+static bool KeyExistsUnder(HKEY root, const std::string& path) {
     HKEY key;
-    if (!Open(path, &key)) return false;
+    if (!OpenUnder(root, path, &key)) return false;
     RegCloseKey(key);
     return true;
 }
 
-bool ReadDefaultRaw(const std::string& path, std::string* data, DWORD* type) {
+bool KeyExists(const std::string& path) {
+    return KeyExistsUnder(HKEY_CLASSES_ROOT, path);
+}
+bool UserKeyExists(const std::string& path) {
+    return KeyExistsUnder(HKEY_CURRENT_USER, path);
+}
+
+static bool ReadDefaultRawUnder(HKEY root, const std::string& path, std::string* data,
+                                DWORD* type) {
     HKEY key;
-    if (!Open(path, &key)) return false;
+    if (!OpenUnder(root, path, &key)) return false;
     DWORD size = 0, valueType = 0;
     bool ok = RegQueryValueExA(key, nullptr, nullptr, &valueType, nullptr, &size) == ERROR_SUCCESS;
     if (ok) {
@@ -32,12 +44,24 @@ bool ReadDefaultRaw(const std::string& path, std::string* data, DWORD* type) {
     return ok;
 }
 
-bool ReadDefault(const std::string& path, std::string* text) {
+bool ReadDefaultRaw(const std::string& path, std::string* data, DWORD* type) {
+    return ReadDefaultRawUnder(HKEY_CLASSES_ROOT, path, data, type);
+}
+
+static bool ReadDefaultUnder(HKEY root, const std::string& path, std::string* text) {
     std::string data;
-    if (!ReadDefaultRaw(path, &data)) return false;
+    if (!ReadDefaultRawUnder(root, path, &data, nullptr)) return false;
     size_t nul = data.find('\0');
     *text = nul == std::string::npos ? data : data.substr(0, nul);
     return true;
+}
+
+bool ReadDefault(const std::string& path, std::string* text) {
+    return ReadDefaultUnder(HKEY_CLASSES_ROOT, path, text);
+}
+
+bool ReadUserDefault(const std::string& path, std::string* text) {
+    return ReadDefaultUnder(HKEY_CURRENT_USER, path, text);
 }
 
 bool CreateKey(const std::string& path) {
@@ -54,8 +78,8 @@ bool WriteDefaultRaw(const std::string& path, const std::string& data, DWORD typ
     if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &key, nullptr) != ERROR_SUCCESS)
         return false;
-    bool ok = RegSetValueExA(key, nullptr, 0, type, (const BYTE*)data.data(),
-                             (DWORD)data.size()) == ERROR_SUCCESS;
+    bool ok = RegSetValueExA(key, nullptr, 0, type, (const BYTE*)data.data(), (DWORD)data.size()) ==
+              ERROR_SUCCESS;
     RegCloseKey(key);
     return ok;
 }
@@ -64,15 +88,14 @@ bool WriteDefault(const std::string& path, const std::string& text) {
     return WriteDefaultRaw(path, std::string(text.c_str(), text.size() + 1), REG_SZ);
 }
 
-std::vector<std::string> SubKeys(const std::string& path) {
+static std::vector<std::string> SubKeysUnder(HKEY root, const std::string& path) {
     std::vector<std::string> names;
     HKEY key;
-    if (!Open(path, &key)) return names;
+    if (!OpenUnder(root, path, &key)) return names;
     for (DWORD i = 0;; i++) {
         char name[600];
         DWORD size = sizeof(name);
-        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
+        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         names.push_back(std::string(name, size));
     }
@@ -80,10 +103,39 @@ std::vector<std::string> SubKeys(const std::string& path) {
     return names;
 }
 
-void DeleteTree(const std::string& path) {
-    for (const std::string& child : SubKeys(path)) DeleteTree(path + "\\" + child);
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, path.c_str());
+std::vector<std::string> SubKeys(const std::string& path) {
+    return SubKeysUnder(HKEY_CLASSES_ROOT, path);
 }
+
+static void DeleteTreeUnder(HKEY root, const std::string& path) {
+    for (const std::string& child : SubKeysUnder(root, path))
+        DeleteTreeUnder(root, path + "\\" + child);
+    RegDeleteKeyA(root, path.c_str());
+}
+
+void DeleteTree(const std::string& path) {
+    DeleteTreeUnder(HKEY_CLASSES_ROOT, path);
+}
+void DeleteUserTree(const std::string& path) {
+    DeleteTreeUnder(HKEY_CURRENT_USER, path);
+}
+
+static LONG RefuseOpen(HKEY, const char*, HKEY* key) {
+    *key = nullptr;
+    return ERROR_ACCESS_DENIED;
+}
+static LONG RefuseSet(HKEY, const char*) {
+    return ERROR_ACCESS_DENIED;
+}
+static LONG RefuseDelete(HKEY, const char*) {
+    return ERROR_ACCESS_DENIED;
+}
+
+const RegistryWriter kRefusingWriter = {RefuseOpen, RefuseOpen, RefuseSet, RefuseDelete};
+
+const VerbStore kTestUserStore = {HKEY_CURRENT_USER, kTestUserClasses,
+                                  "HKEY_CURRENT_USER\\Software\\plntest\\Classes",
+                                  &kWin32RegistryWriter};
 
 static std::vector<Snapshot::Value> SaveValues(HKEY key) {
     std::vector<Snapshot::Value> values;

@@ -1,11 +1,12 @@
 // Registry helpers for the association tests: read and write keys by path
-// under HKEY_CLASSES_ROOT, delete whole trees, and save a tree to put it back
-// exactly as it was after a test has changed it.
+// under HKEY_CLASSES_ROOT (and a few under HKEY_CURRENT_USER), delete whole trees, and save a tree
+// to put it back exactly as it was after a test has changed it.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "../../assoc/settings.h"
 #include "../../util/compat.h"
 
 namespace regtools {
@@ -22,6 +23,20 @@ bool WriteDefault(const std::string& path, const std::string& text);
 bool CreateKey(const std::string& path);
 void DeleteTree(const std::string& path);
 std::vector<std::string> SubKeys(const std::string& path);
+
+// The same under HKEY_CURRENT_USER.
+bool UserKeyExists(const std::string& path);
+bool ReadUserDefault(const std::string& path, std::string* text);
+void DeleteUserTree(const std::string& path);
+
+// Every change refused, as Windows refuses the shared classes to a process
+// without elevation (Wine grants them all).
+extern const RegistryWriter kRefusingWriter;
+// A throwaway user's classes key, HKEY_CURRENT_USER\Software\plntest\Classes,
+// written for real: the tests never touch the user's real classes.
+const char kTestUserRoot[] = "Software\\plntest";
+const char kTestUserClasses[] = "Software\\plntest\\Classes";
+extern const VerbStore kTestUserStore;
 
 struct Snapshot {
     bool existed = false;

@@ -1,6 +1,8 @@
 // The command-line splitter: quoting, backslash runs, double-byte characters
 // whose second byte is 0x5C, the lone lead byte at the end, and the shape of
-// the one block that holds the pointer table and the texts.
+// the one block that holds the pointer table and the texts. Every line is also
+// split in its wide form, which must give the same arguments; and the job's
+// arguments taken from the wide line where the 8-bit one lost characters.
 #include "../../app/cmdline.h"
 
 #include <gtest/gtest.h>
@@ -11,34 +13,72 @@
 #include <string>
 #include <vector>
 
+#include "../../app/jobargs.h"
+#include "../../util/compat.h"
+
 namespace {
 
 typedef std::vector<std::string> Args;
 
-// Splits line and checks the block: argc + 1 pointers, the last null, then the
-// texts packed in order right behind the table, ending exactly at the block's
-// end, which is the size the counting pass found and the size malloc gave.
+std::string Narrow(const char* text) {
+    return text;
+}
+
+std::string Narrow(const wchar_t* text) {
+    char out[4096] = "";
+    WideCharToMultiByte(932, 0, text, -1, out, sizeof(out), nullptr, nullptr);
+    return out;
+}
+
+size_t TextLength(const char* text) {
+    return strlen(text);
+}
+size_t TextLength(const wchar_t* text) {
+    return wcslen(text);
+}
+
+// Checks a split's block and frees it: argc + 1 pointers, the last null, then
+// the texts packed in order right behind the table, ending exactly at the end
+// of the block that malloc gave. The arguments come back in code page 932.
+template <typename Char>
+Args ReadBlock(Char** argv, int argc) {
+    EXPECT_NE(nullptr, argv);
+    if (argv == nullptr) return Args();
+    EXPECT_GE(argc, 1);
+    EXPECT_EQ(nullptr, argv[argc]);
+    const Char* expected = (const Char*)(argv + argc + 1);
+    Args args;
+    for (int i = 0; i < argc; i++) {
+        EXPECT_EQ(expected, argv[i]) << "argument " << i;
+        if (argv[i] != expected) break;
+        args.push_back(Narrow(argv[i]));
+        expected += TextLength(argv[i]) + 1;
+    }
+    EXPECT_EQ((const char*)argv + _msize(argv), (const char*)expected);
+    free(argv);
+    return args;
+}
+
+// Splits line, whose block must have the size the counting pass found; and
+// wherever the line is valid code page 932 (a lone lead byte is not), its wide
+// form must split into the same arguments.
 Args Split(const char* line) {
     int counted = -1;
     size_t size = CommandLineBlockSize(line, &counted);
     int argc = -1;
     char** argv = SplitCommandLine(line, &argc);
-    EXPECT_NE(nullptr, argv);
-    if (argv == nullptr) return Args();
     EXPECT_EQ(counted, argc);
-    EXPECT_GE(argc, 1);
-    EXPECT_EQ(size, _msize(argv));
-    EXPECT_EQ(nullptr, argv[argc]);
-    const char* expected = (const char*)(argv + argc + 1);
-    Args args;
-    for (int i = 0; i < argc; i++) {
-        EXPECT_EQ(expected, argv[i]) << "argument " << i;
-        if (argv[i] != expected) break;
-        args.push_back(argv[i]);
-        expected += strlen(argv[i]) + 1;
+    if (argv != nullptr) {
+        EXPECT_EQ(size, _msize(argv));
     }
-    EXPECT_EQ((const char*)argv + size, expected);
-    free(argv);
+    Args args = ReadBlock(argv, argc);
+
+    wchar_t wide[4096];
+    if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, line, -1, wide, 4096) != 0) {
+        int wideCount = -1;
+        wchar_t** wideArgv = SplitCommandLineW(wide, &wideCount);
+        EXPECT_EQ(args, ReadBlock(wideArgv, wideCount)) << "wide split of: " << line;
+    }
     return args;
 }
 
@@ -153,6 +193,42 @@ TEST(SplitCommandLine, LoneLeadByteAtTheEnd) {
     EXPECT_EQ(Args({"\x81"}), Split(quotedName));
     const char afterName[] = "p.exe \x9F\0x";
     EXPECT_EQ(Args({"p.exe", "\x9F"}), Split(afterName));
+}
+
+// The 8-bit table as SplitCommandLine gives it, for BuildJobArguments.
+struct EightBitArgs {
+    std::vector<std::string> texts;
+    std::vector<char*> table;
+    explicit EightBitArgs(Args args) : texts(args) {
+        for (std::string& t : texts) table.push_back(&t[0]);
+        table.push_back(nullptr);
+    }
+};
+
+Args JobArguments(const Args& eightBit, const wchar_t* wideLine) {
+    EightBitArgs in(eightBit);
+    char** block = BuildJobArguments((int)eightBit.size(), in.table.data(), wideLine);
+    EXPECT_NE(nullptr, block);
+    if (block == nullptr) return Args();
+    Args args;
+    for (size_t i = 0; i < eightBit.size(); i++) args.push_back(block[i]);
+    EXPECT_EQ(nullptr, block[eightBit.size()]);
+    free(block);
+    return args;
+}
+
+TEST(JobArguments, TakenFromTheWideLineWhenBothSplitsAgree) {
+    // What the ANSI line held is replaced by the wide argument's own text.
+    EXPECT_EQ(Args({"p", "/ico:0", "表示.dll"}),
+              JobArguments({"p", "/ico:0", "??.dll"}, L"p /ico:0 \"\u8868\u793A.dll\""));
+    // A name outside the code page with no such file (so no short name) is
+    // dropped, never its look-alike: the yen sign arrives as a backslash.
+    EXPECT_EQ(Args({"p", "", ""}), JobArguments({"p", "C:\\x\\y.dll", "C:\\???.dll"},
+                                                L"p C:\\x\u00A5y.dll C:\\\uC544\uC774\uCF58.dll"));
+    // The splits disagree (the yen sign before a quote became a backslash that
+    // escapes it): the 8-bit arguments stay as they are.
+    EXPECT_EQ(Args({"p", "a\" b"}), JobArguments({"p", "a\" b"}, L"p \"a\u00A5\" b"));
+    EXPECT_EQ(Args({"p"}), JobArguments({"p"}, L"p"));
 }
 
 TEST(ChooseRunMode, ByArgumentCount) {

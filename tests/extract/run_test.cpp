@@ -1,7 +1,7 @@
 // The extraction mode as a whole: switches and path resolution, the worker's
 // start, and the real pelnore.exe run on the fixture module, on modules with
-// exact resources and on the Wine prefix's own system DLLs, with the files it
-// writes checked by name and byte.
+// exact resources, on the Wine prefix's own system DLLs and on 16-bit (NE)
+// twins of such modules, with the files it writes checked by name and byte.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,10 +9,12 @@
 #include <string.h>
 
 #include "../../app/job.h"
+#include "../../app/report.h"
 #include "../../extract/assemble.h"
 #include "../../util/worker.h"
 #include "../../extract/extract.h"
 #include "../support/testsupport.h"
+#include "newriter.h"
 #include "resbuilder.h"
 
 using namespace restest;
@@ -100,6 +102,11 @@ TEST(Worker, AResumeThatFailsEndsTheThreadInsteadOfWaiting) {
     int calls = 0;
     WorkerThread* worker = CreateWorkerThread(CountCalls, &calls);
     ASSERT_NE(nullptr, worker);
+    // Wine sets a new thread up on its own side even while it is suspended, and
+    // ending it in the middle of that set-up can bring the whole process down
+    // (seen about once in 40 runs); Windows has no such window. The pause lets
+    // the set-up finish, so the test sees only our own code.
+    Sleep(100);
     // A handle without the right to resume: ResumeThread really fails with it.
     HANDLE full = worker->thread;
     HANDLE limited = nullptr;
@@ -129,7 +136,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     std::string dir = testsupport::ScratchDir("cancel");
     std::string source = CopyFixture(dir, "fixture.dll");
     char* paths[] = {&source[0], nullptr};
-    ExtractionJob job = {0, 1, paths};
+    ExtractionJob job = {0, 1, paths, nullptr};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     ASSERT_NE(nullptr, worker);
     ASSERT_TRUE(CancelWorkerThread(worker));
@@ -138,7 +145,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     ReleaseWorkerThread(worker);
     EXPECT_EQ(std::vector<std::string>{"fixture.dll"}, testsupport::ListFolder(dir));
 
-    ExtractionJob empty = {0, 0, paths + 1};
+    ExtractionJob empty = {0, 0, paths + 1, nullptr};
     EXPECT_EQ(0u, ExtractionWorker(nullptr, &empty));
 }
 
@@ -345,6 +352,51 @@ TEST(PelnoreRun, HostileGroupsGiveOnlyRealImagesWithinTheBudget) {
     ExpectLoadableWithinBudget(source, out);
 }
 
+// A hostile NE module: a group of 4000 copies of a large image, a group whose
+// data starts past the file, one whose length runs past it, and a bitmap type
+// block that claims 0xFFFF entries. What can be read still comes out.
+TEST(PelnoreRun, HostileNeModuleGivesWhatItCanWithinTheBudget) {
+    std::string dir = testsupport::ScratchDir("hostilene");
+    std::string source = dir + "\\old.exe";
+    Bytes small = MakeIconImage(32, 32, 4, 1), large = MakeIconImage(128, 128, 32, 2);
+    Bytes smallGroup =
+        Join({GroupHeader(1, 1), IconGroupEntry(32, 32, 16, 4, (unsigned long)small.size(), 5)});
+    Bytes copies = Repeat(IconGroupEntry(128, 128, 0, 32, (unsigned long)large.size(), 6), 4000);
+    Bytes plain = MakeDib(3, 2, 24, 0);
+    netest::NeImage ne = netest::WriteNeModule({{3, 5, "", small},
+                                                {3, 6, "", large},
+                                                {14, 1, "", Join({GroupHeader(1, 4000), copies})},
+                                                {14, 2, "", smallGroup},
+                                                {14, 3, "", smallGroup},
+                                                {14, 4, "", smallGroup},
+                                                {2, 1, "", plain}},
+                                               4);
+    ASSERT_EQ(7u, ne.entries.size());
+    ASSERT_EQ(3u, ne.typeBlocks.size());
+    ne.bytes[ne.entries[4]] = ne.bytes[ne.entries[4] + 1] = 0xFF;            // rnOffset
+    ne.bytes[ne.entries[5] + 2] = ne.bytes[ne.entries[5] + 3] = 0xFF;        // rnLength
+    ne.bytes[ne.typeBlocks[2] + 2] = ne.bytes[ne.typeBlocks[2] + 3] = 0xFF;  // rtResourceCount
+    ASSERT_TRUE(testsupport::WriteFileBytes(source, ne.bytes.data(), ne.bytes.size()));
+    RunPelnore(Quote(source));
+    std::string out = dir + "\\old";
+    Bytes expected = GroupHeader(1, 1);
+    expected.insert(expected.end(), smallGroup.begin() + 6, smallGroup.begin() + 18);
+    PutDword(&expected, 22);
+    expected = Join({expected, small});
+    EXPECT_EQ(expected, ReadAll(out + "\\exe0001.ico"));
+    EXPECT_EQ(expected, ReadAll(out + "\\exe0003.ico"));
+    Bytes bmp = {'B', 'M'};
+    PutDword(&bmp, 14 + (unsigned long)plain.size());
+    PutDword(&bmp, 0);
+    PutDword(&bmp, 14 + 40);
+    EXPECT_EQ(Join({bmp, plain}), ReadAll(out + "\\exe0000.bmp"));
+    // The entries that the wild count makes of the bytes behind the table lead
+    // to no bitmap.
+    EXPECT_EQ((std::vector<std::string>{"exe0000.bmp", "exe0001.ico", "exe0003.ico"}),
+              testsupport::ListFolder(out));
+    ExpectLoadableWithinBudget(source, out);
+}
+
 // An icon whose image data entry declares 256 MiB and whose group declares
 // 512 KiB: the loader passes both on unchecked, and the module is far smaller.
 std::string BuildReadPastModule(const std::string& dir, Bytes* image) {
@@ -389,7 +441,8 @@ TEST(PelnoreRun, ResourceSizesBeyondTheMappedFileAreNotRead) {
     std::string direct = dir + "\\direct.dll";
     ASSERT_TRUE(CopyFileA(source.c_str(), direct.c_str(), FALSE));
     OutputBudget budget = OutputBudgetFor((long long)moduleSize);
-    ResourceEnumContext context = {0, 14, ".ico", direct.c_str(), AssembleIconFile, &budget};
+    ResourceEnumContext context = {0,       14,     ".ico", direct.c_str(), AssembleIconFile,
+                                   &budget, nullptr};
     EXPECT_TRUE(OnResourceName(module, RT_GROUP_ICON, MAKEINTRESOURCEA(1), (LONG_PTR)&context));
     FreeLibrary(module);
     ExpectImageOfTheBytesThere(dir + "\\direct\\dll0000.ico", image, moduleSize);
@@ -398,6 +451,311 @@ TEST(PelnoreRun, ResourceSizesBeyondTheMappedFileAreNotRead) {
     EXPECT_EQ(std::vector<std::string>{"dll0000.ico"}, testsupport::ListFolder(dir + "\\pastend"));
     ExpectImageOfTheBytesThere(dir + "\\pastend\\dll0000.ico", image, moduleSize);
     ExpectLoadableWithinBudget(source, dir + "\\pastend");
+}
+
+// ---------------------------------------------------------------- names outside the code page
+
+// The 8-bit form of a path by its short name, as the job should resolve it.
+std::string ShortAnsiPath(const std::wstring& path) {
+    wchar_t shortPath[MAX_PATH] = L"";
+    EXPECT_NE(0u, GetShortPathNameW(path.c_str(), shortPath, MAX_PATH));
+    char ansi[MAX_PATH * 2] = "";
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath, -1, ansi, sizeof(ansi), nullptr,
+                        &lossy);
+    EXPECT_FALSE(lossy);
+    return ansi;
+}
+
+// What GetCommandLineA shows of a wide argument: '?' or a best-fit look-alike
+// for every character the code page lacks.
+std::string AnsiAsShown(const std::wstring& text) {
+    char ansi[MAX_PATH * 2] = "";
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof(ansi), nullptr, nullptr);
+    return ansi;
+}
+
+std::string Printable(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        char unit[12];
+        snprintf(unit, sizeof(unit), c < 0x80 ? "%c" : "<U+%04X>", (unsigned)c);
+        out += unit;
+    }
+    return out;
+}
+
+std::string ListText(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += " " + name;
+    return text;
+}
+
+TEST(PelnoreRun, NamesOutsideTheCodePageGoThroughTheirShortNames) {
+    std::string dir = testsupport::ScratchDir("wide");
+    std::wstring wideDir = testsupport::Widen(dir);
+    std::wstring fixture = testsupport::Widen(FixtureDir() + "\\fixture.dll");
+    // Hangul, and a yen sign that the 8-bit line shows as a backslash: the
+    // look-alike x\y.dll exists and must stay untouched.
+    std::wstring korean = wideDir + L"\\\uC544\uC774\uCF58.dll";
+    std::wstring yen = wideDir + L"\\x\u00A5y.dll";
+    std::wstring missing = wideDir + L"\\\uC5C6\uC74C.dll";
+    ASSERT_TRUE(CopyFileW(fixture.c_str(), korean.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(fixture.c_str(), yen.c_str(), FALSE));
+    ASSERT_TRUE(CreateDirectoryA((dir + "\\x").c_str(), nullptr));
+    CopyFixture(dir + "\\x", "y.dll");
+    std::string japanese = CopyFixture(dir, "表示.dll");
+
+    std::wstring line = L"\"" + testsupport::Widen(testsupport::PelnoreExe()) + L"\" \"" + korean +
+                        L"\" \"" + yen + L"\" \"" + missing + L"\" \"" +
+                        testsupport::Widen(japanese) + L"\"";
+    testsupport::RunResult run = testsupport::RunCapturingDebugOutput(line, RUN_TIMEOUT);
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+
+    // The dump shows the 8-bit arguments as they came, not what the job used.
+    std::vector<std::string> dump;
+    for (const std::string& l : run.debugLines)
+        if (l.compare(0, 5, "argv[") == 0) dump.push_back(l);
+    ASSERT_EQ(5u, dump.size());
+    EXPECT_EQ("argv[ 1]=" + AnsiAsShown(korean) + "\r\n", dump[1]);
+    EXPECT_EQ("argv[ 2]=" + AnsiAsShown(yen) + "\r\n", dump[2]);
+    EXPECT_EQ("argv[ 4]=" + japanese + "\r\n", dump[4]);
+
+    // Output beside each source, in a folder named after its short name.
+    const std::wstring* sources[] = {&korean, &yen};
+    for (int i = 0; i < 2; i++) {
+        std::string used = ShortAnsiPath(*sources[i]);
+        std::string folder = used.substr(0, used.find_last_of('.'));
+        std::string ext = used.substr(used.find_last_of('.') + 1);
+        ExpectFixtureOutput(folder, ext);
+        printf("file %s\n  %s  path used %s\n  written in %s:%s\n", Printable(*sources[i]).c_str(),
+               dump[1 + i].c_str(), used.c_str(), folder.c_str(),
+               ListText(testsupport::ListFolder(folder)).c_str());
+    }
+    ExpectFixtureOutput(dir + "\\表示", "dll");
+    EXPECT_EQ(std::vector<std::string>{"y.dll"}, testsupport::ListFolder(dir + "\\x"));
+    // Two sources with their folders, x, and 表示.dll with its folder: the
+    // missing name left nothing.
+    EXPECT_EQ(7u, testsupport::ListFolder(dir).size());
+    printf("missing %s\n  %s  nothing written\n", Printable(missing).c_str(), dump[3].c_str());
+}
+
+// ---------------------------------------------------------------- folders that refuse
+
+// Refuses, as a write-protected medium would, every new folder inside one folder.
+std::string g_refusingFolder;
+BOOL WINAPI RefuseInsideFolder(LPCSTR folder, LPSECURITY_ATTRIBUTES security) {
+    if (std::string(folder).compare(0, g_refusingFolder.size() + 1, g_refusingFolder + "\\") == 0) {
+        SetLastError(ERROR_WRITE_PROTECT);
+        return FALSE;
+    }
+    return CreateDirectoryA(folder, security);
+}
+
+std::string ReportText(const ExtractionJob& job) {
+    size_t length = FormatFallbackReport(nullptr, &job);
+    std::string text(length + 1, '?');
+    EXPECT_EQ(length, FormatFallbackReport(&text[0], &job));
+    EXPECT_EQ('\0', text[length]);
+    text.resize(length);
+    return text;
+}
+
+std::string InUtf8(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(932, 0, text.c_str(), -1, &wide[0], (int)wide.size()));
+    std::string utf8(wide.size() * 3 + 1, '\0');
+    utf8.resize(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], (int)utf8.size(),
+                                    nullptr, nullptr));
+    return utf8.c_str();
+}
+
+TEST(Fallback, RefusedSourcesFallBackOneFreshFolderEachAndTheReportNamesThem) {
+    std::string dir = testsupport::ScratchDir("refused");
+    g_refusingFolder = dir + "\\ro";
+    std::string desk = dir + "\\desk", ok = dir + "\\ok";
+    for (const std::string& folder : {g_refusingFolder, g_refusingFolder + "\\x",
+                                      g_refusingFolder + "\\y", g_refusingFolder + "\\z", desk, ok})
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+    std::vector<std::string> sources = {CopyFixture(g_refusingFolder + "\\x", "fixture.dll"),
+                                        CopyFixture(g_refusingFolder + "\\y", "fixture.dll"),
+                                        CopyFixture(ok, "fixture.dll"),
+                                        CopyFixture(g_refusingFolder + "\\z", "lost.dll")};
+    std::vector<char*> paths;
+    for (std::string& source : sources) paths.push_back(&source[0]);
+    paths.push_back(nullptr);
+    OutputPlace* places = CreateOutputPlaces(4, desk.c_str());
+    ASSERT_NE(nullptr, places);
+    for (int i = 0; i < 4; i++) places[i].createFolder = RefuseInsideFolder;
+    std::string missingRoot = dir + "\\missing";  // the fall-back refuses too
+    places[3].fallbackRoot = missingRoot.c_str();
+
+    ExtractionJob job = {0, 4, paths.data(), places};
+    WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
+    ASSERT_NE(nullptr, worker);
+    ASSERT_TRUE(StartWorkerThread(worker));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker->thread, 60000));
+    ReleaseWorkerThread(worker);
+
+    EXPECT_EQ(OUTPUT_FALLBACK, places[0].state);
+    EXPECT_EQ(desk + "\\fixture", places[0].folder);
+    EXPECT_EQ(OUTPUT_FALLBACK, places[1].state);
+    EXPECT_EQ(desk + "\\fixture (2)", places[1].folder);
+    EXPECT_EQ(OUTPUT_BESIDE, places[2].state);
+    EXPECT_EQ(OUTPUT_NOWHERE, places[3].state);
+    ExpectFixtureOutput(desk + "\\fixture", "dll");
+    ExpectFixtureOutput(desk + "\\fixture (2)", "dll");
+    ExpectFixtureOutput(ok + "\\fixture", "dll");
+    EXPECT_EQ((std::vector<std::string>{"fixture", "fixture (2)"}), testsupport::ListFolder(desk));
+    EXPECT_FALSE(testsupport::FileExists(missingRoot));
+    for (const char* sub : {"\\x", "\\y", "\\z"})
+        EXPECT_EQ(1u, testsupport::ListFolder(g_refusingFolder + sub).size()) << sub;
+
+    // Each fallen-back source with its folder, the one with nothing written in
+    // a list of its own after them, and nothing about the source beside which
+    // the files went.
+    std::string text = ReportText(job);
+    size_t first = text.find(sources[0] + "\r\n  → " + desk + "\\fixture\r\n");
+    size_t second = text.find(sources[1] + "\r\n  → " + desk + "\\fixture (2)\r\n");
+    size_t lost = text.find("\r\n" + sources[3] + "\r\n");
+    EXPECT_NE(std::string::npos, first) << text;
+    EXPECT_LT(first, second);
+    EXPECT_NE(std::string::npos, second) << text;
+    EXPECT_LT(second, lost);
+    EXPECT_NE(std::string::npos, lost) << text;
+    EXPECT_NE(std::string::npos, text.find("何も書き出せません", second)) << text;
+    EXPECT_EQ(std::string::npos, text.find(sources[2]));
+    printf("report:\n%s\n", InUtf8(text).c_str());
+
+    // The sources that fell back no longer: no report at all.
+    for (int i = 0; i < 4; i++) InitOutputPlace(&places[i], desk.c_str());
+    EXPECT_EQ(0u, FormatFallbackReport(nullptr, &job));
+    free(places);
+}
+
+// HKCU's Desktop pointed at a scratch folder while the test runs, so that the
+// fall-back folders of pelnore.exe land there and not on the machine's Desktop
+// (the test prefix's Desktop is the Unix home folder).
+struct DesktopRedirect {
+    HKEY key = nullptr;
+    std::vector<BYTE> saved;
+    DWORD savedType = 0;
+    bool hadValue = false;
+    bool Redirect(const std::string& folder) {
+        if (RegOpenKeyExA(
+                HKEY_CURRENT_USER,
+                "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
+                KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            return false;
+        DWORD size = 0;
+        hadValue =
+            RegQueryValueExA(key, "Desktop", nullptr, &savedType, nullptr, &size) == ERROR_SUCCESS;
+        saved.resize(size + 1);
+        if (hadValue) RegQueryValueExA(key, "Desktop", nullptr, &savedType, saved.data(), &size);
+        return RegSetValueExA(key, "Desktop", 0, REG_SZ, (const BYTE*)folder.c_str(),
+                              (DWORD)folder.size() + 1) == ERROR_SUCCESS;
+    }
+    ~DesktopRedirect() {
+        if (key == nullptr) return;
+        if (hadValue)
+            RegSetValueExA(key, "Desktop", 0, savedType, saved.data(), (DWORD)saved.size() - 1);
+        else
+            RegDeleteValueA(key, "Desktop");
+        RegCloseKey(key);
+    }
+};
+
+std::map<std::string, Bytes> FolderContents(const std::string& folder) {
+    std::map<std::string, Bytes> files;
+    for (const std::string& name : testsupport::ListFolder(folder))
+        files[name] = ReadAll(folder + "\\" + name);
+    return files;
+}
+
+// The visible message box of the process (a dialog with the static text 0xFFFF).
+HWND WaitForMessageBox(const PROCESS_INFORMATION& process, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs &&
+           WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+        for (HWND window : testsupport::ProcessWindows(process.dwProcessId, "#32770"))
+            if (IsWindowVisible(window) && GetDlgItem(window, 0xFFFF) != nullptr) return window;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+std::string WindowText(HWND window) {
+    char text[4096] = "";
+    GetWindowTextA(window, text, sizeof(text));
+    return text;
+}
+
+// scratch\readonly is a read-only file system with a\ronly.dll and b\ronly.dll
+// (the fixture module and a WAVE stream) when the set-up could mount one.
+TEST(Fallback, ReadOnlyMediumGivesTheSameFilesOnTheDesktopAndOneMessageAfterTheJob) {
+    std::string medium = testsupport::TestDir() + "\\scratch\\readonly";
+    std::string sourceA = medium + "\\a\\ronly.dll", sourceB = medium + "\\b\\ronly.dll";
+    if (!testsupport::FileExists(sourceA) || !testsupport::FileExists(sourceB))
+        GTEST_SKIP() << "no read-only file system mounted at " << medium;
+    if (CreateDirectoryA((medium + "\\probe").c_str(), nullptr)) {
+        RemoveDirectoryA((medium + "\\probe").c_str());
+        GTEST_SKIP() << medium << " is writable";
+    }
+    // Wine says access denied for a read-only mount; Windows says either.
+    DWORD refusal = GetLastError();
+    ASSERT_TRUE(refusal == ERROR_ACCESS_DENIED || refusal == ERROR_WRITE_PROTECT) << refusal;
+
+    std::string dir = testsupport::ScratchDir("readonly");
+    std::string desk = dir + "\\desk", writable = dir + "\\w";
+    ASSERT_TRUE(CreateDirectoryA(desk.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(writable.c_str(), nullptr));
+    std::string sourceW = writable + "\\ronly.dll";
+    ASSERT_TRUE(CopyFileA(sourceA.c_str(), sourceW.c_str(), FALSE));
+    // A folder of that name left by an earlier run keeps its own file only.
+    ASSERT_TRUE(CreateDirectoryA((desk + "\\ronly").c_str(), nullptr));
+    ASSERT_TRUE(testsupport::WriteFileBytes(desk + "\\ronly\\earlier.txt", "x", 1));
+    DesktopRedirect redirect;
+    ASSERT_TRUE(redirect.Redirect(desk));
+
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(testsupport::StartProcess(Quote(testsupport::PelnoreExe()) + " " + Quote(sourceA) +
+                                              " " + Quote(sourceW) + " " + Quote(sourceB),
+                                          &process));
+    HWND box = WaitForMessageBox(process, RUN_TIMEOUT);
+    EXPECT_NE(nullptr, box) << "no message box";
+    // The job is over when it shows: the tray icon has gone with the progress dialog.
+    EXPECT_TRUE(testsupport::TrayIconWindows().empty());
+    std::string text = box != nullptr ? WindowText(GetDlgItem(box, 0xFFFF)) : "";
+    std::string folderA = desk + "\\ronly (2)", folderB = desk + "\\ronly (3)";
+    EXPECT_NE(std::string::npos, text.find(sourceA + "\r\n  → " + folderA + "\r\n")) << text;
+    EXPECT_NE(std::string::npos, text.find(sourceB + "\r\n  → " + folderB + "\r\n")) << text;
+    EXPECT_EQ(std::string::npos, text.find(sourceW)) << text;
+    EXPECT_EQ("pelnore", box != nullptr ? WindowText(box) : "");
+    if (box != nullptr) PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process.hProcess, 255);
+    DWORD exitCode = 255;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(ended) << "OK did not end the program";
+    EXPECT_EQ(0u, exitCode);
+
+    // Byte for byte what the writable copy gave beside itself, WAVE included.
+    std::map<std::string, Bytes> expected = FolderContents(writable + "\\ronly");
+    EXPECT_EQ(12u, expected.size());
+    EXPECT_EQ(1u, expected.count("dll0000.wav"));
+    EXPECT_TRUE(expected == FolderContents(folderA));
+    EXPECT_TRUE(expected == FolderContents(folderB));
+    EXPECT_EQ((std::vector<std::string>{"ronly", "ronly (2)", "ronly (3)"}),
+              testsupport::ListFolder(desk));
+    EXPECT_EQ(std::vector<std::string>{"earlier.txt"}, testsupport::ListFolder(desk + "\\ronly"));
+    printf("sources %s, %s (read-only)\n  %s: %u files\n  %s: %u files\nmessage:\n%s\n",
+           sourceA.c_str(), sourceB.c_str(), folderA.c_str(),
+           (unsigned)testsupport::ListFolder(folderA).size(), folderB.c_str(),
+           (unsigned)testsupport::ListFolder(folderB).size(), InUtf8(text).c_str());
 }
 
 // ---------------------------------------------------------------- the prefix's own DLLs
@@ -472,6 +830,60 @@ TEST(PelnoreRun, SystemModulesGiveOneFilePerGroup) {
     }
     EXPECT_GT(CountResources(dir + "\\user32.dll", RT_GROUP_CURSOR), 5u);
     EXPECT_GT(CountResources(dir + "\\shell32.dll", RT_GROUP_ICON), 20u);
+}
+
+// ---------------------------------------------------------------- 16-bit (NE) twins
+
+// Each module beside its NE twin (written in the folder ne under the same
+// name): the loader refuses the twin, so its files come from pelnore's own
+// reading of the NE resource table, and must be the PE module's files, by name
+// and byte.
+TEST(PelnoreRun, NeTwinsGiveThePeModulesFiles) {
+    std::string dir = testsupport::ScratchDir("netwins");
+    ASSERT_TRUE(CreateDirectoryA((dir + "\\ne").c_str(), nullptr));
+    char system[MAX_PATH];
+    ASSERT_NE(0u, GetSystemDirectoryA(system, sizeof(system)));
+    struct Twin {
+        std::string from, name;
+        unsigned shift;
+    } twins[] = {{FixtureDir() + "\\fixture.dll", "fixture.dll", 4},
+                 {testsupport::TestDir() + "\\..\\samples\\sample.dll", "sample.dll", 4},
+                 {std::string(system) + "\\user32.dll", "user32.dll", 9},
+                 {std::string(system) + "\\comctl32.dll", "comctl32.dll", 9}};
+    std::string arguments;
+    for (const Twin& t : twins) {
+        std::string pe = dir + "\\" + t.name, twin = dir + "\\ne\\" + t.name;
+        ASSERT_TRUE(CopyFileA(t.from.c_str(), pe.c_str(), FALSE)) << t.from;
+        std::vector<netest::NeResourceSpec> resources = netest::ResourcesOfPeModule(pe);
+        netest::NeImage image = netest::WriteNeModule(resources, t.shift);
+        ASSERT_FALSE(image.bytes.empty()) << t.name;
+        ASSERT_TRUE(testsupport::WriteFileBytes(twin, image.bytes.data(), image.bytes.size()));
+        arguments += " " + Quote(pe) + " " + Quote(twin);
+        size_t items = 0;
+        for (const netest::NeResourceSpec& r : resources)
+            items += r.type == 14 || r.type == 12 || r.type == 2;
+        printf("%s: NE twin of %u bytes, %u resources, %u groups and bitmaps\n", t.name.c_str(),
+               (unsigned)image.bytes.size(), (unsigned)resources.size(), (unsigned)items);
+    }
+    // The twins hold no RIFF streams of the PE modules' own bytes.
+    RunPelnore("/avi:0 /wav:0 /ani:0" + arguments);
+    for (const Twin& t : twins) {
+        std::string base = t.name.substr(0, t.name.size() - 4);
+        std::string peOut = dir + "\\" + base, neOut = dir + "\\ne\\" + base;
+        std::vector<std::string> names = testsupport::ListFolder(peOut);
+        EXPECT_FALSE(names.empty()) << t.name;
+        EXPECT_EQ(names, testsupport::ListFolder(neOut)) << t.name;
+        for (const std::string& name : names) {
+            EXPECT_EQ(ReadAll(peOut + "\\" + name), ReadAll(neOut + "\\" + name))
+                << t.name << " " << name;
+            int w = 0, h = 0;
+            EXPECT_TRUE(LoadImageSize(neOut + "\\" + name, ImageTypeOf(name), 0, 0, &w, &h))
+                << t.name << " " << name;
+        }
+        printf("%s: %u files from the PE module, %u from its NE twin\n", t.name.c_str(),
+               (unsigned)names.size(), (unsigned)testsupport::ListFolder(neOut).size());
+    }
+    ExpectFixtureOutput(dir + "\\ne\\fixture", "dll");
 }
 
 }  // namespace

@@ -85,7 +85,9 @@ struct PelnoreRun {
         return started;
     }
     bool Running() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
-    bool WaitForExit(DWORD ms) const { return WaitForSingleObject(info.hProcess, ms) == WAIT_OBJECT_0; }
+    bool WaitForExit(DWORD ms) const {
+        return WaitForSingleObject(info.hProcess, ms) == WAIT_OBJECT_0;
+    }
     DWORD ExitCode() const {
         DWORD code = 0;
         GetExitCodeProcess(info.hProcess, &code);
@@ -99,21 +101,11 @@ bool EverVisibleWhileRunning(const PelnoreRun& run, HWND window, DWORD maxMs) {
     DWORD start = GetTickCount();
     bool seen = false;
     while (run.Running() && GetTickCount() - start < maxMs && IsWindow(window)) {
-        if (IsWindowVisible(window) || (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE)) seen = true;
+        if (IsWindowVisible(window) || (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE))
+            seen = true;
         Sleep(5);
     }
     return seen;
-}
-
-// The visible popup menu window of the process, waiting up to timeoutMs.
-HWND WaitForMenu(DWORD processId, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    do {
-        for (HWND menu : testsupport::ProcessWindows(processId, "#32768"))
-            if (IsWindowVisible(menu)) return menu;
-        Sleep(20);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
 }
 
 void PressKey(HWND window, WPARAM key) {
@@ -121,34 +113,10 @@ void PressKey(HWND window, WPARAM key) {
     PostMessageA(window, WM_KEYUP, key, 0);
 }
 
-// ---- The shell's tray as Wine shows it without a desktop: a standalone tray
-// window with one child window per icon, and a tooltip control of the shell ----
-
-struct WindowList {
-    const char* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectByClass(HWND window, LPARAM lParam) {
-    WindowList* list = (WindowList*)lParam;
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof(name));
-    if (lstrcmpiA(name, list->className) == 0) list->found.push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> TopLevelWindows(const char* className) {
-    WindowList list = {className, {}};
-    EnumWindows(CollectByClass, (LPARAM)&list);
-    return list.found;
-}
-
-std::vector<HWND> TrayIconWindows() {
-    WindowList list = {"__winex11_tray_icon", {}};
-    for (HWND tray : TopLevelWindows("__winex11_standalone_tray"))
-        EnumChildWindows(tray, CollectByClass, (LPARAM)&list);
-    return list.found;
-}
+using testsupport::ClickAt;
+using testsupport::TopLevelWindows;
+using testsupport::TrayIconWindows;
+using testsupport::WaitForMenu;
 
 // Rests the real pointer on each icon of the tray and collects the tooltip
 // texts that the shell shows for them.
@@ -193,8 +161,7 @@ LongJob MakeLongJob(const char* name, int count) {
 
 TEST(ProgressDialog, OnlySwitchesEndsAtTheFirstTimerTick) {
     DWORD start = GetTickCount();
-    testsupport::RunResult run =
-        testsupport::RunAndWait(CommandLine({"/ico:0", "/WAV:0"}), 60000);
+    testsupport::RunResult run = testsupport::RunAndWait(CommandLine({"/ico:0", "/WAV:0"}), 60000);
     DWORD elapsed = GetTickCount() - start;
     ASSERT_TRUE(run.started);
     ASSERT_TRUE(run.finished);
@@ -265,20 +232,6 @@ TEST(ProgressDialog, CancelFromTheTrayMenuStopsALongJob) {
     EXPECT_LE(done.size(), atCancel + 3);
     EXPECT_LT(done.size(), (size_t)count / 2);
     EXPECT_FALSE(TrayHasIcon(dialog, 1));
-}
-
-// Real button presses at the pointer's place, through the system's input queue.
-void ClickAt(POINT point, DWORD downFlag, DWORD upFlag) {
-    SetCursorPos(point.x, point.y);
-    Sleep(100);
-    INPUT inputs[2] = {};
-    inputs[0].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = downFlag;
-    inputs[1].type = INPUT_MOUSE;
-    inputs[1].mi.dwFlags = upFlag;
-    SendInput(1, &inputs[0], sizeof(INPUT));
-    Sleep(50);
-    SendInput(1, &inputs[1], sizeof(INPUT));
 }
 
 TEST(ProgressDialog, RealClicksOnTheTrayIconOpenTheMenuAndEscapeChangesNothing) {

@@ -25,7 +25,9 @@ static std::string ProgramName() {
     return dot == std::string::npos ? s : s.substr(0, dot);
 }
 
-std::string TestDir() { return ModuleFolder(); }
+std::string TestDir() {
+    return ModuleFolder();
+}
 
 std::string PelnoreExe() {
     std::string dir = TestDir();
@@ -33,24 +35,29 @@ std::string PelnoreExe() {
     return dir.substr(0, cut) + "\\pelnore.exe";
 }
 
-bool RemoveTree(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+// Wide calls throughout, so that names the ANSI code page cannot hold go too.
+static bool RemoveTreeW(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        return DeleteFileA(path.c_str()) != 0;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        return DeleteFileW(path.c_str()) != 0;
     }
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..") continue;
-            RemoveTree(path + "\\" + name);
-        } while (FindNextFileA(find, &data));
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            RemoveTreeW(path + L"\\" + name);
+        } while (FindNextFileW(find, &data));
         FindClose(find);
     }
-    return RemoveDirectoryA(path.c_str()) != 0;
+    return RemoveDirectoryW(path.c_str()) != 0;
+}
+
+bool RemoveTree(const std::string& path) {
+    return RemoveTreeW(Widen(path));
 }
 
 std::string ScratchDir(const std::string& name) {
@@ -70,7 +77,8 @@ bool ReadFileBytes(const std::string& path, std::vector<unsigned char>* bytes) {
     if (!f) return false;
     unsigned char block[65536];
     size_t n;
-    while ((n = fread(block, 1, sizeof(block), f)) > 0) bytes->insert(bytes->end(), block, block + n);
+    while ((n = fread(block, 1, sizeof(block), f)) > 0)
+        bytes->insert(bytes->end(), block, block + n);
     bool ok = !ferror(f);
     fclose(f);
     return ok;
@@ -120,16 +128,10 @@ static std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INF
     return text;
 }
 
-RunResult RunCapturingDebugOutput(const std::string& commandLine, DWORD timeoutMs) {
+// Debugs a started process until it ends or timeoutMs pass, collecting its
+// debug-channel texts; closes the process's handles.
+static RunResult CollectDebugOutput(PROCESS_INFORMATION info, DWORD timeoutMs) {
     RunResult result;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-                        nullptr, nullptr, &startup, &info))
-        return result;
     result.started = true;
     DWORD deadline = GetTickCount() + timeoutMs;
     for (;;) {
@@ -165,6 +167,30 @@ RunResult RunCapturingDebugOutput(const std::string& commandLine, DWORD timeoutM
     return result;
 }
 
+RunResult RunCapturingDebugOutput(const std::string& commandLine, DWORD timeoutMs) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                        nullptr, nullptr, &startup, &info))
+        return RunResult();
+    return CollectDebugOutput(info, timeoutMs);
+}
+
+RunResult RunCapturingDebugOutput(const std::wstring& commandLine, DWORD timeoutMs) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                        nullptr, nullptr, &startup, &info))
+        return RunResult();
+    return CollectDebugOutput(info, timeoutMs);
+}
+
 bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info, WORD showCommand) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
@@ -173,6 +199,17 @@ bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info, WOR
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, info) != 0;
+}
+
+bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION* info, WORD showCommand) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = showCommand;
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, info) != 0;
 }
 
@@ -229,6 +266,55 @@ HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutM
     }
 }
 
+struct ClassSearch {
+    const char* className;
+    std::vector<HWND> found;
+};
+
+static BOOL CALLBACK CollectByClass(HWND window, LPARAM lParam) {
+    ClassSearch* search = (ClassSearch*)lParam;
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof(name));
+    if (lstrcmpiA(name, search->className) == 0) search->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows(const char* className) {
+    ClassSearch search = {className, {}};
+    EnumWindows(CollectByClass, (LPARAM)&search);
+    return search.found;
+}
+
+std::vector<HWND> TrayIconWindows() {
+    ClassSearch search = {"__winex11_tray_icon", {}};
+    for (HWND tray : TopLevelWindows("__winex11_standalone_tray"))
+        EnumChildWindows(tray, CollectByClass, (LPARAM)&search);
+    return search.found;
+}
+
+HWND WaitForMenu(DWORD processId, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    do {
+        for (HWND menu : ProcessWindows(processId, "#32768"))
+            if (IsWindowVisible(menu)) return menu;
+        Sleep(20);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+void ClickAt(POINT point, DWORD downFlag, DWORD upFlag) {
+    SetCursorPos(point.x, point.y);
+    Sleep(100);
+    INPUT inputs[2] = {};
+    inputs[0].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = downFlag;
+    inputs[1].type = INPUT_MOUSE;
+    inputs[1].mi.dwFlags = upFlag;
+    SendInput(1, &inputs[0], sizeof(INPUT));
+    Sleep(50);
+    SendInput(1, &inputs[1], sizeof(INPUT));
+}
+
 void PressKey(WORD virtualKey) {
     INPUT keys[2] = {};
     keys[0].type = keys[1].type = INPUT_KEYBOARD;
@@ -237,7 +323,9 @@ void PressKey(WORD virtualKey) {
     SendInput(2, keys, sizeof(INPUT));
 }
 
-std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+std::string Quote(const std::string& text) {
+    return "\"" + text + "\"";
+}
 
 bool BuildModule(const std::string& path, const std::vector<ResourceSpec>& resources) {
     std::string stub = TestDir() + "\\fixtures\\stub.dll";
@@ -284,6 +372,14 @@ void PumpMessages(DWORD ms) {
         }
         Sleep(5);
     } while (GetTickCount() - start < ms);
+}
+
+std::wstring Widen(const std::string& text) {
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(n > 0 ? (size_t)n : 1, L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
+    wide.resize(wide.size() - 1);
+    return wide;
 }
 
 }  // namespace testsupport

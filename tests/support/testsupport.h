@@ -48,6 +48,9 @@ struct RunResult {
 // Runs commandLine (exactly as given to CreateProcessA) as a debuggee so that
 // its OutputDebugStringA texts are collected; kills it after timeoutMs.
 RunResult RunCapturingDebugOutput(const std::string& commandLine, DWORD timeoutMs);
+// The same with a wide command line (CreateProcessW), for names that the ANSI
+// code page cannot hold.
+RunResult RunCapturingDebugOutput(const std::wstring& commandLine, DWORD timeoutMs);
 // Runs commandLine and waits; showCommand goes into STARTUPINFO.
 RunResult RunAndWait(const std::string& commandLine, DWORD timeoutMs,
                      WORD showCommand = SW_SHOWNORMAL);
@@ -57,6 +60,8 @@ RunResult RunPelnore(const std::string& arguments, DWORD timeoutMs);
 
 // Starts a program without waiting; the caller closes the handles.
 bool StartProcess(const std::string& commandLine, PROCESS_INFORMATION* info,
+                  WORD showCommand = SW_SHOWNORMAL);
+bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION* info,
                   WORD showCommand = SW_SHOWNORMAL);
 // The first top-level window of the process whose class matches (null: any),
 // waiting up to timeoutMs for it to appear.
@@ -68,6 +73,16 @@ RECT WindowRect(HWND window);
 // Dispatches the thread's messages for ms milliseconds; keyboard messages go
 // through IsDialogMessageA when the active window is a dialog.
 void PumpMessages(DWORD ms);
+// Top-level windows of any process whose class matches.
+std::vector<HWND> TopLevelWindows(const char* className);
+// Wine's system tray without a desktop: one standalone tray window with a child
+// window per icon. These are the icon windows, in the tray's order.
+std::vector<HWND> TrayIconWindows();
+// The visible popup menu window of the process, waiting up to timeoutMs.
+HWND WaitForMenu(DWORD processId, DWORD timeoutMs);
+// Real button presses at a screen point, through the system's input queue
+// (for example MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP).
+void ClickAt(POINT point, DWORD downFlag, DWORD upFlag);
 
 // Presses and releases one key through the real input queue (SendInput), so
 // that it reaches whichever window has the focus.
@@ -75,5 +90,7 @@ void PressKey(WORD virtualKey);
 
 // "\"" + text + "\"".
 std::string Quote(const std::string& text);
+// An ANSI text in UTF-16.
+std::wstring Widen(const std::string& text);
 
 }  // namespace testsupport

@@ -1,0 +1,212 @@
+// Writes NE modules from the published layout of the format: an MZ header
+// whose pointer at 0x3C leads to the NE header, the resource table that the
+// NE header points at (offset 0x24), the resident-name table after it, and the
+// resources, each at a multiple of the alignment unit.
+#include "newriter.h"
+
+#include <map>
+
+namespace netest {
+
+namespace {
+
+using restest::PutDword;
+using restest::PutWord;
+
+const size_t MZ_HEADER_SIZE = 0x40;
+const size_t NE_HEADER_SIZE = 0x40;
+const unsigned TARGET_WINDOWS = 2;
+const unsigned RESOURCE_FLAGS = 0x1030;  // moveable, pure, discardable
+
+void SetWord(Bytes* b, size_t at, size_t value) {
+    (*b)[at] = (unsigned char)value;
+    (*b)[at + 1] = (unsigned char)(value >> 8);
+}
+
+void SetDword(Bytes* b, size_t at, size_t value) {
+    SetWord(b, at, value & 0xFFFF);
+    SetWord(b, at + 2, value >> 16);
+}
+
+void PutName(Bytes* b, const std::string& name) {
+    b->push_back((unsigned char)name.size());
+    b->insert(b->end(), name.begin(), name.end());
+}
+
+// The types in the order of their first resource, each with its resources.
+std::vector<std::vector<const NeResourceSpec*>> GroupByType(
+    const std::vector<NeResourceSpec>& resources) {
+    std::vector<std::vector<const NeResourceSpec*>> blocks;
+    std::map<unsigned, size_t> blockOfType;
+    for (const NeResourceSpec& r : resources) {
+        auto found = blockOfType.find(r.type);
+        if (found == blockOfType.end()) {
+            found = blockOfType.emplace(r.type, blocks.size()).first;
+            blocks.emplace_back();
+        }
+        blocks[found->second].push_back(&r);
+    }
+    return blocks;
+}
+
+void WriteHeaders(NeImage* image) {
+    image->bytes.assign(MZ_HEADER_SIZE + NE_HEADER_SIZE, 0);
+    image->bytes[0] = 'M';
+    image->bytes[1] = 'Z';
+    SetDword(&image->bytes, 0x3C, MZ_HEADER_SIZE);
+    image->header = MZ_HEADER_SIZE;
+    image->bytes[image->header] = 'N';
+    image->bytes[image->header + 1] = 'E';
+    image->bytes[image->header + 2] = 5;                           // linker version
+    SetWord(&image->bytes, image->header + 0x0C, 0x8000);          // a library module
+    SetWord(&image->bytes, image->header + 0x22, NE_HEADER_SIZE);  // no segments
+    image->bytes[image->header + 0x36] = TARGET_WINDOWS;
+    SetWord(&image->bytes, image->header + 0x3E, 0x030A);  // Windows 3.10
+}
+
+// The resource table with its entries' offsets left at zero; returns where
+// each resource's entry lies, in the order of resources.
+std::map<const NeResourceSpec*, size_t> WriteResourceTable(
+    NeImage* image, const std::vector<NeResourceSpec>& resources, unsigned shift) {
+    Bytes& b = image->bytes;
+    image->table = b.size();
+    PutWord(&b, shift);
+    std::map<const NeResourceSpec*, size_t> entryOf;
+    std::vector<std::pair<size_t, const NeResourceSpec*>> namedEntries;
+    for (const auto& block : GroupByType(resources)) {
+        image->typeBlocks.push_back(b.size());
+        PutWord(&b, 0x8000 | block[0]->type);
+        PutWord(&b, (unsigned)block.size());
+        PutDword(&b, 0);
+        for (const NeResourceSpec* r : block) {
+            entryOf[r] = b.size();
+            image->entries.push_back(b.size());
+            PutWord(&b, 0);
+            PutWord(&b, 0);
+            PutWord(&b, RESOURCE_FLAGS);
+            PutWord(&b, r->name.empty() ? 0x8000 | r->id : 0);
+            PutWord(&b, 0);
+            PutWord(&b, 0);
+            if (!r->name.empty()) namedEntries.push_back({b.size() - 6, r});
+        }
+    }
+    PutWord(&b, 0);
+    for (const auto& named : namedEntries) {
+        SetWord(&b, named.first, b.size() - image->table);
+        PutName(&b, named.second->name);
+    }
+    b.push_back(0);
+    return entryOf;
+}
+
+// Resident and non-resident names and empty module, import and entry tables,
+// so that the module reads as a whole one.
+void WriteNameTables(NeImage* image) {
+    Bytes& b = image->bytes;
+    size_t header = image->header;
+    SetWord(&b, header + 0x24, image->table - header);
+    SetWord(&b, header + 0x26, b.size() - header);
+    PutName(&b, "NETWIN");
+    PutWord(&b, 0);
+    b.push_back(0);
+    SetWord(&b, header + 0x28, b.size() - header);  // module references: none
+    SetWord(&b, header + 0x2A, b.size() - header);  // imported names
+    b.push_back(0);
+    SetWord(&b, header + 0x04, b.size() - header);  // entry table: empty
+    SetWord(&b, header + 0x06, 2);
+    PutWord(&b, 0);
+    SetDword(&b, header + 0x2C, b.size());
+    size_t nonResident = b.size();
+    PutName(&b, "pelnore test module");
+    PutWord(&b, 0);
+    b.push_back(0);
+    SetWord(&b, header + 0x20, b.size() - nonResident);
+}
+
+void PadTo(Bytes* b, size_t unit) {
+    while (b->size() % unit != 0) b->push_back(0xCC);
+}
+
+}  // namespace
+
+NeImage WriteNeModule(const std::vector<NeResourceSpec>& resources, unsigned shift) {
+    NeImage image;
+    WriteHeaders(&image);
+    std::map<const NeResourceSpec*, size_t> entryOf = WriteResourceTable(&image, resources, shift);
+    WriteNameTables(&image);
+    SetWord(&image.bytes, image.header + 0x32, shift);
+    SetWord(&image.bytes, image.header + 0x34, resources.size());
+    const size_t unit = (size_t)1 << shift;
+    for (const NeResourceSpec& r : resources) {
+        PadTo(&image.bytes, unit);
+        size_t entry = entryOf[&r];
+        size_t offset = image.bytes.size() >> shift;
+        size_t length = (r.bytes.size() + unit - 1) >> shift;
+        if (offset > 0xFFFF || length > 0xFFFF) {
+            image.bytes.clear();  // the resources do not fit units of this size
+            return image;
+        }
+        SetWord(&image.bytes, entry, offset);
+        SetWord(&image.bytes, entry + 2, length);
+        image.bytes.insert(image.bytes.end(), r.bytes.begin(), r.bytes.end());
+    }
+    PadTo(&image.bytes, unit);
+    return image;
+}
+
+namespace {
+
+struct PeModule {
+    HMODULE module;
+    std::vector<NeResourceSpec>* resources;
+    unsigned type;
+};
+
+Bytes ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type) {
+    HRSRC found = FindResourceA(module, name, type);
+    if (found == nullptr) return Bytes();
+    const unsigned char* data = (const unsigned char*)LockResource(LoadResource(module, found));
+    if (data == nullptr) return Bytes();
+    return Bytes(data, data + SizeofResource(module, found));
+}
+
+void AddImage(PeModule* pe, unsigned type, unsigned id) {
+    for (const NeResourceSpec& r : *pe->resources)
+        if (r.type == type && r.name.empty() && r.id == id) return;
+    pe->resources->push_back(
+        {type, id, "", ResourceBytes(pe->module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(type))});
+}
+
+BOOL CALLBACK AddResource(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context) {
+    PeModule* pe = (PeModule*)context;
+    NeResourceSpec spec = {pe->type, 0, "", ResourceBytes(module, name, type)};
+    if (IS_INTRESOURCE(name))
+        spec.id = (unsigned)(ULONG_PTR)name;
+    else
+        spec.name = name;
+    pe->resources->push_back(spec);
+    // A group's images follow it; the group entry's identifier is at 12.
+    if (pe->type == 14 || pe->type == 12) {
+        Bytes group = pe->resources->back().bytes;
+        unsigned count = group.size() >= 6 ? restest::GetWord(group, 4) : 0;
+        for (unsigned i = 0; i < count && 6 + 14 * (i + 1) <= group.size(); i++)
+            AddImage(pe, pe->type == 14 ? 3 : 1, restest::GetWord(group, 6 + 14 * i + 12));
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<NeResourceSpec> ResourcesOfPeModule(const std::string& path) {
+    std::vector<NeResourceSpec> resources;
+    HMODULE module = restest::LoadDataModule(path);
+    if (module == nullptr) return resources;
+    for (unsigned type : {14u, 12u, 2u}) {
+        PeModule pe = {module, &resources, type};
+        EnumResourceNamesA(module, MAKEINTRESOURCEA(type), AddResource, (LONG_PTR)&pe);
+    }
+    FreeLibrary(module);
+    return resources;
+}
+
+}  // namespace netest
