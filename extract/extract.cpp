@@ -83,8 +83,8 @@ HMODULE LoadModuleAsDataFile(const char* path) {
 
 void ExtractResourcesOfKind(HMODULE module, const char* path, const ResourceKind& kind,
                             OutputBudget* budget, OutputPlace* place) {
-    ResourceEnumContext context = {0,    kind.resourceType, kind.extension,
-                                   path, kind.assembler,    budget, place};
+    ResourceEnumContext context = {
+        0, kind.resourceType, kind.extension, path, kind.assembler, budget, place};
     EnumResourceNamesA(module, MAKEINTRESOURCEA(kind.resourceType), OnResourceName,
                        (LONG_PTR)&context);
 }
@@ -132,12 +132,18 @@ static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMas
                         OutputPlace* place) {
     OutputBudget budget = OutputBudgetFor(FileSize64ByName(path));
     // A module that the loader refuses may be a 16-bit one, read here.
+    // It is mapped when the first kind that is on comes up, once for all kinds.
     if (!ExtractResourcesOfFile(path, kindMask, &budget, place, thread)) {
+        NeFile ne;
+        bool opened = false;
         for (const ResourceKind& kind : RESOURCE_KINDS) {
-            if (IsWorkerThreadCancelled(thread)) return;
+            if (IsWorkerThreadCancelled(thread)) break;
             if (kindMask & kind.kindBit) continue;
-            ExtractNeResourcesOfType(path, kind.extension, kind.resourceType, &budget, place);
+            if (!opened && !OpenNeFile(path, &ne)) break;
+            opened = true;
+            ExtractNeResourcesOfKind(&ne, path, kind.extension, kind.resourceType, &budget, place);
         }
+        if (opened) CloseNeFile(&ne);
     }
     if (IsWorkerThreadCancelled(thread)) return;
     if ((kindMask & RiffKindBits()) != RiffKindBits()) {

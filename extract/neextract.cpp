@@ -12,13 +12,6 @@
 
 namespace {
 
-struct MappedFile {
-    HANDLE file;
-    HANDLE mapping;
-    const unsigned char* bytes;
-    size_t size;
-};
-
 void UnmapFile(MappedFile* mapped) {
     if (mapped->bytes != nullptr) UnmapViewOfFile(mapped->bytes);
     if (mapped->mapping != nullptr) CloseHandle(mapped->mapping);
@@ -130,19 +123,23 @@ const NeKind* NeKindOf(WORD resourceType) {
 
 }  // namespace
 
-bool ExtractNeResourcesOfType(const char* path, const char* extension, WORD resourceType,
-                              OutputBudget* budget, OutputPlace* place) {
+bool OpenNeFile(const char* path, NeFile* ne) {
+    if (!MapWholeFile(path, &ne->mapped)) return false;
+    if (OpenNeModule(ne->mapped.bytes, ne->mapped.size, &ne->module)) return true;
+    UnmapFile(&ne->mapped);
+    return false;
+}
+
+void CloseNeFile(NeFile* ne) {
+    UnmapFile(&ne->mapped);
+}
+
+void ExtractNeResourcesOfKind(const NeFile* ne, const char* path, const char* extension,
+                              WORD resourceType, OutputBudget* budget, OutputPlace* place) {
     const NeKind* kind = NeKindOf(resourceType);
-    MappedFile mapped;
-    if (kind == nullptr || !MapWholeFile(path, &mapped)) return false;
-    NeModule module;
-    bool isNe = OpenNeModule(mapped.bytes, mapped.size, &module);
-    if (isNe) {
-        NeImages images = IndexImages(&module, kind->imageType);
-        NeExtraction x = {path, extension, kind, {FindNeImage, &images}, budget, place, 0};
-        EnumNeResources(&module, resourceType, OnNeResource, &x);
-        free(images.index);
-    }
-    UnmapFile(&mapped);
-    return isNe;
+    if (kind == nullptr) return;
+    NeImages images = IndexImages(&ne->module, kind->imageType);
+    NeExtraction x = {path, extension, kind, {FindNeImage, &images}, budget, place, 0};
+    EnumNeResources(&ne->module, resourceType, OnNeResource, &x);
+    free(images.index);
 }

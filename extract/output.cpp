@@ -70,6 +70,20 @@ static FILE* OpenInFolder(FolderCreator create, const char* folder, const char* 
     return stream;
 }
 
+// The open in a folder that the source's first file has already proved: no
+// check or creation per file, which costs a file-system query each time. Only
+// when the open fails (the folder removed meanwhile, something in the way) does
+// the checking way run, creating the folder again as the first file did.
+static FILE* OpenInDecidedFolder(FolderCreator create, const char* folder, const char* name,
+                                 char* path, bool* refused) {
+    *refused = false;
+    if (JoinPath(path, folder, name)) {
+        FILE* stream = fopen(path, "wb");
+        if (stream != nullptr) return stream;
+    }
+    return OpenInFolder(create, folder, name, path, refused);
+}
+
 // A folder under the fall-back root that this call creates itself: the
 // source's base name, else "name (2)", "name (3)"... A folder that exists
 // already, left by an earlier run or made for another source of this job with
@@ -116,23 +130,25 @@ void FinishOutputPlace(OutputPlace* place) {
 static FILE* OpenInPlace(OutputPlace* place, const char* sourcePath, const char* name, char* path) {
     FolderCreator create = FolderCreatorOf(place);
     bool refused = false;
-    if (place->state == OUTPUT_UNDECIDED || place->state == OUTPUT_BESIDE) {
+    if (place->state == OUTPUT_BESIDE || place->state == OUTPUT_FALLBACK)
+        return OpenInDecidedFolder(create, place->folder, name, path, &refused);
+    if (place->state == OUTPUT_UNDECIDED) {
         char folder[PATH_CAPACITY];
         OutputFolderFor(sourcePath, folder);
         FILE* stream = OpenInFolder(create, folder, name, path, &refused);
-        if (stream != nullptr && place->state == OUTPUT_UNDECIDED) {
+        if (stream != nullptr) {
             place->state = OUTPUT_BESIDE;
             CopyBounded(place->folder, PATH_CAPACITY, folder);
         }
-        if (stream != nullptr || !refused || place->state == OUTPUT_BESIDE) return stream;
+        if (stream != nullptr || !refused) return stream;
         if (!ClaimFallbackFolder(place, sourcePath)) {
             place->state = OUTPUT_NOWHERE;
             return nullptr;
         }
         place->state = OUTPUT_FALLBACK;
+        return OpenInFolder(create, place->folder, name, path, &refused);
     }
-    if (place->state != OUTPUT_FALLBACK) return nullptr;
-    return OpenInFolder(create, place->folder, name, path, &refused);
+    return nullptr;
 }
 
 FILE* OpenOutputFile(const char* sourcePath, const char* kindExtension, unsigned int index,

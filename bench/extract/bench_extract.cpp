@@ -10,6 +10,7 @@
 // the output budget would cut.
 //   bench_extract.exe [work folder [more sources...]]
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "../../extract/assemble.h"
 #include "../../extract/extract.h"
 #include "../../extract/riff.h"
 #include "../peakmemory.h"
@@ -83,11 +85,48 @@ static long LoadPerTypeAndEnumerate(const std::vector<std::string>& modules) {
     return names;
 }
 
-// The resources of every module as the worker extracts them, RIFF scan off.
+struct AssembleOnly {
+    FileAssembler assembler;
+    long files;
+};
+
+static BOOL CALLBACK AssembleName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context) {
+    AssembleOnly* pass = (AssembleOnly*)context;
+    size_t size = pass->assembler(nullptr, 0, module, name, type);
+    if (size == 0) return TRUE;
+    void* block = malloc(size);
+    if (block != nullptr && pass->assembler(block, size, module, name, type) == size) pass->files++;
+    free(block);
+    return TRUE;
+}
+
+// One load, and every resource assembled into memory as the worker does, but
+// nothing written: what extraction costs before its output files.
+static long LoadOnceAndAssemble(const std::vector<std::string>& modules) {
+    static const FileAssembler assemblers[] = {AssembleIconFile, AssembleCursorFile,
+                                               AssembleBitmapFile};
+    AssembleOnly pass = {nullptr, 0};
+    for (const std::string& path : modules) {
+        HMODULE module = LoadModuleAsDataFile(path.c_str());
+        if (module == nullptr) continue;
+        for (int i = 0; i < 3; i++) {
+            pass.assembler = assemblers[i];
+            EnumResourceNamesA(module, MAKEINTRESOURCEA(kTypes[i]), AssembleName, (LONG_PTR)&pass);
+        }
+        FreeLibrary(module);
+    }
+    return pass.files;
+}
+
+// The resources of every module as the worker extracts them, RIFF scan off:
+// one budget and one output place per source.
 static void Extract(const std::vector<std::string>& modules) {
     for (const std::string& path : modules) {
         OutputBudget budget = OutputBudgetFor(FileSize64ByName(path.c_str()));
-        ExtractResourcesOfFile(path.c_str(), 0, &budget, nullptr, nullptr);
+        OutputPlace place;
+        InitOutputPlace(&place, nullptr);
+        ExtractResourcesOfFile(path.c_str(), 0, &budget, &place, nullptr);
+        FinishOutputPlace(&place);
     }
 }
 
@@ -183,23 +222,28 @@ int main(int argc, char** argv) {
            work.c_str());
     if (modules.empty()) return 1;
 
-    LARGE_INTEGER t0, t1, t2, t3;
+    LARGE_INTEGER t0, t1, t2, t3, t4;
     LoadPerTypeAndEnumerate(modules);  // warm the file cache and the loader
     QueryPerformanceCounter(&t0);
     long names = LoadOnceAndEnumerate(modules);
     QueryPerformanceCounter(&t1);
     long namesPerType = LoadPerTypeAndEnumerate(modules);
     QueryPerformanceCounter(&t2);
-    Extract(modules);
+    long assembled = LoadOnceAndAssemble(modules);
     QueryPerformanceCounter(&t3);
+    Extract(modules);
+    QueryPerformanceCounter(&t4);
 
     long files = 0;
     double bytes = 0;
     CountOutput(work, &files, &bytes);
-    double floor = Seconds(t0, t1), perType = Seconds(t1, t2), full = Seconds(t2, t3);
+    double floor = Seconds(t0, t1), perType = Seconds(t1, t2), full = Seconds(t3, t4);
+    double assembling = Seconds(t2, t3);
     printf("floor, one load + enumerate 3 kinds:   %ld names in %.3f s\n", names, floor);
     printf("one load per kind + enumerate:         %ld names in %.3f s (%.2f x the floor)\n",
            namesPerType, perType, perType / floor);
+    printf("one load + assemble, nothing written:  %ld files in %.3f s (%.2f x the floor)\n",
+           assembled, assembling, assembling / floor);
     printf("extract, one load per module:          %ld files, %.1f MB in %.3f s\n", files,
            bytes / 1e6, full);
     printf("files per second:      %.0f\n", files / full);

@@ -79,6 +79,16 @@ TEST(OutputWriting, CreatesTheFolderOnceAndReplacesFiles) {
     EXPECT_TRUE(bytes.empty());
     EXPECT_EQ((std::vector<std::string>{"exe0000.ico", "exe0001.ico"}),
               testsupport::ListFolder(dir + "\\viewer"));
+
+    // A place decided beside the source whose folder is removed between two
+    // files: the later file makes it again.
+    OutputPlace place;
+    InitOutputPlace(&place, nullptr);
+    ASSERT_TRUE(WriteOutputFile(source.c_str(), PAYLOAD, 2, ".bmp", 0, &place));
+    ASSERT_EQ(OUTPUT_BESIDE, place.state);
+    testsupport::RemoveTree(dir + "\\viewer");
+    EXPECT_TRUE(WriteOutputFile(source.c_str(), PAYLOAD, 3, ".bmp", 1, &place));
+    EXPECT_EQ(std::vector<std::string>{"exe0001.bmp"}, testsupport::ListFolder(dir + "\\viewer"));
 }
 
 TEST(OutputWriting, FailsWhenSomethingIsInTheWay) {
