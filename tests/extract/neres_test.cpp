@@ -72,25 +72,25 @@ TEST(NeResources, TwinOfTheFixtureHoldsItsResourcesInTheLoadersOrder) {
         for (uint16_t type : {14, 12, 2, 3, 1}) {
             std::vector<NeResource> found = ResourcesOfType(copy.module, type);
             size_t at = 0;
-            for (const NeResourceSpec& spec : specs) {
-                if (spec.type != type) continue;
+            for (const NeResourceSpec& planted : specs) {
+                if (planted.type != type) continue;
                 ASSERT_LT(at, found.size());
                 const NeResource& r = found[at++];
-                EXPECT_EQ(!spec.name.empty(), r.named);
+                EXPECT_EQ(!planted.name.empty(), r.named);
                 if (r.named)
-                    EXPECT_EQ(spec.name, std::string((const char*)r.name, r.nameLength));
+                    EXPECT_EQ(planted.name, std::string((const char*)r.name, r.nameLength));
                 else
-                    EXPECT_EQ(spec.id, r.id);
-                ExpectResourceBytes(copy, r, spec.bytes, shift);
+                    EXPECT_EQ(planted.id, r.id);
+                ExpectResourceBytes(copy, r, planted.bytes, shift);
                 if (type == 3 || type == 1) {
                     NeResource byId, indexed;
-                    ASSERT_TRUE(FindNeResource(&copy.module, type, (uint16_t)spec.id, &byId));
+                    ASSERT_TRUE(FindNeResource(&copy.module, type, (uint16_t)planted.id, &byId));
                     EXPECT_EQ(r.bytes, byId.bytes);
                     std::vector<NeIndexedResource> index(
                         IndexNeResources(&copy.module, type, nullptr));
                     ASSERT_EQ(index.size(), IndexNeResources(&copy.module, type, index.data()));
-                    ASSERT_TRUE(FindIndexedNeResource(index.data(), index.size(), (uint16_t)spec.id,
-                                                      &indexed));
+                    ASSERT_TRUE(FindIndexedNeResource(index.data(), index.size(),
+                                                      (uint16_t)planted.id, &indexed));
                     EXPECT_EQ(r.bytes, indexed.bytes);
                 }
                 if (type == 14 || type == 12) groups++;

@@ -179,12 +179,12 @@ void AddImage(PeModule* pe, unsigned type, unsigned id) {
 
 BOOL CALLBACK AddResource(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context) {
     PeModule* pe = (PeModule*)context;
-    NeResourceSpec spec = {pe->type, 0, "", ResourceBytes(module, name, type)};
+    NeResourceSpec planted = {pe->type, 0, "", ResourceBytes(module, name, type)};
     if (IS_INTRESOURCE(name))
-        spec.id = (unsigned)(ULONG_PTR)name;
+        planted.id = (unsigned)(ULONG_PTR)name;
     else
-        spec.name = name;
-    pe->resources->push_back(spec);
+        planted.name = name;
+    pe->resources->push_back(planted);
     // A group's images follow it; the group entry's identifier is at 12.
     if (pe->type == 14 || pe->type == 12) {
         Bytes group = pe->resources->back().bytes;
