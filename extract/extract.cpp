@@ -104,25 +104,45 @@ bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembl
     return true;
 }
 
-// The module is loaded when the first kind that is on comes up, so that a
-// cancel before it, or a mask with every kind off, loads nothing; one load
+// A module opened once for all its kinds: through the loader, or, where the
+// loader refuses it, as a 16-bit module whose resource table is read here.
+struct OpenedModule {
+    HMODULE pe;
+    bool isNe;
+    NeFile ne;
+};
+
+static bool OpenModuleFile(const char* path, OpenedModule* module) {
+    module->pe = LoadModuleAsDataFile(path);
+    module->isNe = module->pe == nullptr && OpenNeFile(path, &module->ne);
+    return module->pe != nullptr || module->isNe;
+}
+
+static void CloseModuleFile(OpenedModule* module) {
+    if (module->pe != nullptr) FreeLibrary(module->pe);
+    if (module->isNe) CloseNeFile(&module->ne);
+}
+
+// The module is opened when the first kind that is on comes up, so that a
+// cancel before it, or a mask with every kind off, opens nothing; one opening
 // then serves all three kinds.
 bool ExtractResourcesOfFile(const char* path, KindMask kindMask, OutputBudget* budget,
                             OutputPlace* place, WorkerThread* thread) {
-    HMODULE module = nullptr;
-    bool loaded = true;
+    OpenedModule module;
+    bool opened = false;
     for (const ResourceKind& kind : RESOURCE_KINDS) {
         if (thread != nullptr && IsWorkerThreadCancelled(thread)) break;
         if (kindMask & kind.kindBit) continue;
-        if (module == nullptr) module = LoadModuleAsDataFile(path);
-        if (module == nullptr) {
-            loaded = false;
-            break;
-        }
-        ExtractResourcesOfKind(module, path, kind, budget, place);
+        if (!opened && !OpenModuleFile(path, &module)) return false;
+        opened = true;
+        if (module.isNe)
+            ExtractNeResourcesOfKind(&module.ne, path, kind.extension, kind.resourceType, budget,
+                                     place);
+        else
+            ExtractResourcesOfKind(module.pe, path, kind, budget, place);
     }
-    if (module != nullptr) FreeLibrary(module);
-    return loaded;
+    if (opened) CloseModuleFile(&module);
+    return true;
 }
 
 // Cancel tests come between units of work only: an enumeration or a scan that
@@ -131,20 +151,7 @@ bool ExtractResourcesOfFile(const char* path, KindMask kindMask, OutputBudget* b
 static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMask,
                         OutputPlace* place) {
     OutputBudget budget = OutputBudgetFor(FileSize64ByName(path));
-    // A module that the loader refuses may be a 16-bit one, read here.
-    // It is mapped when the first kind that is on comes up, once for all kinds.
-    if (!ExtractResourcesOfFile(path, kindMask, &budget, place, thread)) {
-        NeFile ne;
-        bool opened = false;
-        for (const ResourceKind& kind : RESOURCE_KINDS) {
-            if (IsWorkerThreadCancelled(thread)) break;
-            if (kindMask & kind.kindBit) continue;
-            if (!opened && !OpenNeFile(path, &ne)) break;
-            opened = true;
-            ExtractNeResourcesOfKind(&ne, path, kind.extension, kind.resourceType, &budget, place);
-        }
-        if (opened) CloseNeFile(&ne);
-    }
+    ExtractResourcesOfFile(path, kindMask, &budget, place, thread);
     if (IsWorkerThreadCancelled(thread)) return;
     if ((kindMask & RiffKindBits()) != RiffKindBits()) {
         RiffScanOptions options = {};

@@ -54,9 +54,10 @@ HMODULE LoadModuleAsDataFile(const char* path);
 void ExtractResourcesOfKind(HMODULE module, const char* path, const ResourceKind& kind,
                             OutputBudget* budget, OutputPlace* place);
 // Every resource kind that kindMask leaves on, in extraction order, from one
-// load of the file, testing for cancel before each kind (thread may be null:
-// no cancel); the files go where place says (null: beside the source). False
-// when the file cannot be loaded as a module.
+// opening of the file (loaded as a module, or read as a 16-bit NE module where
+// the loader refuses it), testing for cancel before each kind (thread may be
+// null: no cancel); the files go where place says (null: beside the source).
+// False when the file is neither.
 bool ExtractResourcesOfFile(const char* path, KindMask kindMask, OutputBudget* budget,
                             OutputPlace* place, WorkerThread* thread);
 // One kind from a load of its own. A null budget stands for a fresh one for
