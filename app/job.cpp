@@ -18,23 +18,9 @@
 #include "report.h"
 #include "../util/worker.h"
 
-struct KindSwitch {
-    KindMask bit;
-    const char* text;
-};
-
-static const KindSwitch KIND_SWITCHES[] = {
-    {KIND_ICON, "/ico:0"}, {KIND_CURSOR, "/cur:0"}, {KIND_BITMAP, "/bmp:0"},
-    {KIND_AVI, "/avi:0"},  {KIND_WAVE, "/wav:0"},   {KIND_ANICURSOR, "/ani:0"},
-};
-
 KindMask ParseKindSwitches(int argc, char** argv) {
     KindMask mask = 0;
-    for (int i = 1; i < argc; i++) {
-        for (const KindSwitch& row : KIND_SWITCHES) {
-            if (StringsEqualNoCase(argv[i], row.text)) mask |= row.bit;
-        }
-    }
+    for (int i = 1; i < argc; i++) mask |= KindOfSwitch(argv[i]);
     return mask;
 }
 

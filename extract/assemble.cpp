@@ -1,44 +1,33 @@
-// The assemblers as the worker calls them: the resources of a module loaded as
-// a data file, each bounded by LockResourceData to the bytes really mapped,
-// handed to the byte-level assemblers.
+// The assemblers as the pipeline calls them: a resource's bytes, already cut
+// to what may be read, handed to the byte-level assemblers, with the images of
+// a group looked up in the same source by their integer identifiers.
 #include "assemble.h"
 
 namespace {
 
-ResourceSpan LockSpan(HMODULE module, LPCSTR name, LPCSTR type) {
-    DWORD size = 0;
-    ResourceSpan span;
-    span.bytes = (const unsigned char*)LockResourceData(module, name, type, &size);
-    span.size = span.bytes != nullptr ? size : 0;
-    return span;
+bool FindSourceImage(void* context, uint16_t type, uint16_t id, ResourceSpan* image) {
+    ResourceType imageType = IntegerResourceType(type);
+    return FindSourceResource((const ResourceSource*)context, &imageType, MAKEINTRESOURCEA(id),
+                              image);
 }
 
-bool FindModuleImage(void* context, uint16_t type, uint16_t id, ResourceSpan* image) {
-    *image = LockSpan((HMODULE)context, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(type));
-    return image->bytes != nullptr;
-}
-
-size_t AssembleGroupFile(void* buffer, HMODULE module, LPCSTR name, LPCSTR type, GroupKind kind) {
-    ResourceSpan group = LockSpan(module, name, type);
-    ImageSource images = {FindModuleImage, (void*)module};
-    return AssembleGroupBytes((unsigned char*)buffer, group, kind, &images);
+size_t AssembleGroupFile(unsigned char* out, ResourceSpan group, const ResourceSource* source,
+                         GroupKind kind) {
+    ImageSource images = {FindSourceImage, (void*)source};
+    return AssembleGroupBytes(out, group, kind, &images);
 }
 
 }  // namespace
 
-size_t AssembleIconFile(void* buffer, size_t bufferSize, HMODULE module, LPCSTR name, LPCSTR type) {
-    PELNORE_UNUSED(bufferSize);
-    return AssembleGroupFile(buffer, module, name, type, GROUP_ICON);
+size_t AssembleIconFile(unsigned char* out, ResourceSpan group, const ResourceSource* source) {
+    return AssembleGroupFile(out, group, source, GROUP_ICON);
 }
 
-size_t AssembleCursorFile(void* buffer, size_t bufferSize, HMODULE module, LPCSTR name,
-                          LPCSTR type) {
-    PELNORE_UNUSED(bufferSize);
-    return AssembleGroupFile(buffer, module, name, type, GROUP_CURSOR);
+size_t AssembleCursorFile(unsigned char* out, ResourceSpan group, const ResourceSource* source) {
+    return AssembleGroupFile(out, group, source, GROUP_CURSOR);
 }
 
-size_t AssembleBitmapFile(void* buffer, size_t bufferSize, HMODULE module, LPCSTR name,
-                          LPCSTR type) {
-    PELNORE_UNUSED(bufferSize);
-    return AssembleBitmapBytes((unsigned char*)buffer, LockSpan(module, name, type));
+size_t AssembleBitmapFile(unsigned char* out, ResourceSpan bitmap, const ResourceSource* source) {
+    PELNORE_UNUSED(source);
+    return AssembleBitmapBytes(out, bitmap);
 }

@@ -1,16 +1,19 @@
-// The three file assemblers: an icon group into an .ico file, a cursor group
-// into a .cur file and a bitmap resource into a .bmp file. Each has the
-// FileAssembler shape: with a null buffer it only measures; called again with
-// a buffer of the measured size it fills it and returns the same count. They
-// fetch the resources of the module and leave the reading of their bytes to
-// the byte-level assemblers of assemblebytes.h.
+// The three resource assemblers: an icon group into an .ico file, a cursor
+// group into a .cur file and a bitmap resource into a .bmp file. Each has the
+// ResourceAssembler shape: with a null out it only measures; called again with
+// a block of the measured size it fills it and returns the same count. A group
+// finds its images in the same resource source; the reading of the bytes is
+// left to the byte-level assemblers of assemblebytes.h.
 #pragma once
 
 #include "assemblebytes.h"
-#include "extract.h"
+#include "source.h"
 
-size_t AssembleIconFile(void* buffer, size_t bufferSize, HMODULE module, LPCSTR name, LPCSTR type);
-size_t AssembleCursorFile(void* buffer, size_t bufferSize, HMODULE module, LPCSTR name,
-                          LPCSTR type);
-size_t AssembleBitmapFile(void* buffer, size_t bufferSize, HMODULE module, LPCSTR name,
-                          LPCSTR type);
+// The byte count of the whole file image of the resource, 0 when it yields no
+// file.
+typedef size_t (*ResourceAssembler)(unsigned char* out, ResourceSpan resource,
+                                    const ResourceSource* source);
+
+size_t AssembleIconFile(unsigned char* out, ResourceSpan group, const ResourceSource* source);
+size_t AssembleCursorFile(unsigned char* out, ResourceSpan group, const ResourceSource* source);
+size_t AssembleBitmapFile(unsigned char* out, ResourceSpan bitmap, const ResourceSource* source);

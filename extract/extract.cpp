@@ -1,164 +1,234 @@
 // The body of an extraction job: for every file, its icon groups, cursor groups
-// and bitmaps from one load of the file, through the assemblers and the output
-// writer, then the scan for embedded RIFF streams. It shows and reports
-// nothing.
+// and bitmaps through the assemblers, then the pictures and sounds that other
+// resource types hold, written as they are, then the scan for embedded RIFF
+// streams. One resource source serves 32-, 64- and 16-bit modules alike. It
+// shows and reports nothing.
 #include "extract.h"
 
 #include <objbase.h>
 #include <stdlib.h>
 
+#include "../util/bounded.h"
+#include "../util/mbstring.h"
 #include "../util/pathpart.h"
 #include "../util/worker.h"
 #include "assemble.h"
-#include "neextract.h"
+#include "content.h"
 #include "output.h"
 #include "riff.h"
 
-// The order of the rows is the order of extraction within a file.
-static const ResourceKind RESOURCE_KINDS[] = {
-    {KIND_ICON, 14, ".ico", AssembleIconFile},      // RT_GROUP_ICON
-    {KIND_CURSOR, 12, ".cur", AssembleCursorFile},  // RT_GROUP_CURSOR
-    {KIND_BITMAP, 2, ".bmp", AssembleBitmapFile},   // RT_BITMAP
+namespace {
+
+// One kind of resource written through an assembler. The order of the rows is
+// the order of extraction within a file.
+struct ResourceKind {
+    KindMask kindBit;
+    WORD resourceType;  // integer resource type enumerated
+    WORD imageType;     // the type of the images its groups name; 0: none
+    const char* extension;
+    ResourceAssembler assemble;
 };
 
-static bool IsReadableRegion(const MEMORY_BASIC_INFORMATION& region) {
-    return region.State == MEM_COMMIT && region.Protect != 0 &&
-           (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) == 0;
+const ResourceKind RESOURCE_KINDS[] = {
+    {KIND_ICON, 14, 3, ".ico", AssembleIconFile},      // RT_GROUP_ICON of RT_ICON
+    {KIND_CURSOR, 12, 1, ".cur", AssembleCursorFile},  // RT_GROUP_CURSOR of RT_CURSOR
+    {KIND_BITMAP, 2, 0, ".bmp", AssembleBitmapFile},   // RT_BITMAP
+};
+
+bool IsCancelled(const SourceExtraction* x) {
+    return x->thread != nullptr && IsWorkerThreadCancelled(x->thread);
 }
 
-// Bytes from data to the end of the readable pages of the same allocation
-// (the module's mapping), 0 when data itself cannot be read.
-static SIZE_T MappedBytesFrom(const void* data) {
-    MEMORY_BASIC_INFORMATION region;
-    if (VirtualQuery(data, &region, sizeof(region)) != sizeof(region)) return 0;
-    if (!IsReadableRegion(region)) return 0;
-    void* allocation = region.AllocationBase;
-    const char* end = (const char*)region.BaseAddress + region.RegionSize;
-    // An image mapping is made of one region per section, each with its own
-    // protection; a data file mapping is a single region.
-    while (VirtualQuery(end, &region, sizeof(region)) == sizeof(region) &&
-           region.AllocationBase == allocation && IsReadableRegion(region))
-        end = (const char*)region.BaseAddress + region.RegionSize;
-    return (SIZE_T)(end - (const char*)data);
+bool WriteWithinBudget(const SourceExtraction* x, const void* bytes, size_t size,
+                       const char* extension, unsigned index) {
+    if (!TakeFromBudget(x->budget, size)) return false;
+    return WriteOutputFile(x->namingPath, bytes, size, extension, index, x->place);
 }
 
-const void* LockResourceData(HMODULE module, LPCSTR name, LPCSTR type, DWORD* size) {
-    if (size != nullptr) *size = 0;
-    HRSRC found = FindResourceA(module, name, type);
-    if (found == nullptr) return nullptr;
-    HGLOBAL loaded = LoadResource(module, found);
-    if (loaded == nullptr) return nullptr;
-    const void* data = LockResource(loaded);
-    if (data == nullptr || size == nullptr) return data;
-    // The loader takes the size from the resource directory without checking it
-    // against the file: a crafted entry may declare far more than was mapped.
-    DWORD declared = SizeofResource(module, found);
-    SIZE_T mapped = MappedBytesFrom(data);
-    *size = declared < mapped ? declared : (DWORD)mapped;
-    return data;
-}
-
-BOOL CALLBACK OnResourceName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context) {
-    PELNORE_UNUSED(type);
-    ResourceEnumContext* enumeration = (ResourceEnumContext*)context;
-    unsigned int index = enumeration->index++;
-    LPCSTR resourceType = MAKEINTRESOURCEA(enumeration->resourceType);
-
-    // Measure, then fill a block of exactly that size: one allocation per file.
-    size_t size = enumeration->assembler(nullptr, 0, module, name, resourceType);
-    if (size == 0) return TRUE;
-    if (!TakeFromBudget(enumeration->budget, size)) return TRUE;
-    void* block = malloc(size);
-    if (block == nullptr) return TRUE;
-    if (enumeration->assembler(block, size, module, name, resourceType) == size)
-        WriteOutputFile(enumeration->sourcePath, block, size, enumeration->extension, index,
-                        enumeration->place);
+// Measure, then fill a block of exactly that size: one allocation per file.
+bool WriteAssembled(const ResourceSource* source, const ResourceKind& kind, ResourceSpan resource,
+                    const SourceExtraction* x, unsigned index) {
+    size_t size = kind.assemble(nullptr, resource, source);
+    if (size == 0 || !TakeFromBudget(x->budget, size)) return false;
+    unsigned char* block = (unsigned char*)malloc(size);
+    if (block == nullptr) return false;
+    bool written = kind.assemble(block, resource, source) == size &&
+                   WriteOutputFile(x->namingPath, block, size, kind.extension, index, x->place);
     free(block);
-    return TRUE;
+    return written;
 }
 
-HMODULE LoadModuleAsDataFile(const char* path) {
-    return LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_WITH_ALTERED_SEARCH_PATH);
-}
+// ---------------------------------------------------------------- the resource kinds
 
-void ExtractResourcesOfKind(HMODULE module, const char* path, const ResourceKind& kind,
-                            OutputBudget* budget, OutputPlace* place) {
-    ResourceEnumContext context = {
-        0, kind.resourceType, kind.extension, path, kind.assembler, budget, place};
-    EnumResourceNamesA(module, MAKEINTRESOURCEA(kind.resourceType), OnResourceName,
-                       (LONG_PTR)&context);
-}
-
-bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
-                            WORD resourceType, OutputBudget* budget, OutputPlace* place) {
-    HMODULE module = LoadModuleAsDataFile(path);
-    if (module == nullptr) return false;
-    OutputBudget own;
-    if (budget == nullptr) {
-        own = OutputBudgetFor(FileSize64ByName(path));
-        budget = &own;
-    }
-    ResourceKind kind = {0, resourceType, extension, assembler};
-    ExtractResourcesOfKind(module, path, kind, budget, place);
-    FreeLibrary(module);
-    return true;
-}
-
-// A module opened once for all its kinds: through the loader, or, where the
-// loader refuses it, as a 16-bit module whose resource table is read here.
-struct OpenedModule {
-    HMODULE pe;
-    bool isNe;
-    NeFile ne;
+struct KindPass {
+    const ResourceSource* source;
+    const ResourceKind* kind;
+    const SourceExtraction* extraction;
+    unsigned index;  // running index, consumed by every resource delivered
 };
 
-static bool OpenModuleFile(const char* path, OpenedModule* module) {
-    module->pe = LoadModuleAsDataFile(path);
-    module->isNe = module->pe == nullptr && OpenNeFile(path, &module->ne);
-    return module->pe != nullptr || module->isNe;
-}
-
-static void CloseModuleFile(OpenedModule* module) {
-    if (module->pe != nullptr) FreeLibrary(module->pe);
-    if (module->isNe) CloseNeFile(&module->ne);
-}
-
-// The module is opened when the first kind that is on comes up, so that a
-// cancel before it, or a mask with every kind off, opens nothing; one opening
-// then serves all three kinds.
-bool ExtractResourcesOfFile(const char* path, KindMask kindMask, OutputBudget* budget,
-                            OutputPlace* place, WorkerThread* thread) {
-    OpenedModule module;
-    bool opened = false;
-    for (const ResourceKind& kind : RESOURCE_KINDS) {
-        if (thread != nullptr && IsWorkerThreadCancelled(thread)) break;
-        if (kindMask & kind.kindBit) continue;
-        if (!opened && !OpenModuleFile(path, &module)) return false;
-        opened = true;
-        if (module.isNe)
-            ExtractNeResourcesOfKind(&module.ne, path, kind.extension, kind.resourceType, budget,
-                                     place);
-        else
-            ExtractResourcesOfKind(module.pe, path, kind, budget, place);
-    }
-    if (opened) CloseModuleFile(&module);
+bool OnKindResource(void* context, LPCSTR name, ResourceSpan bytes) {
+    PELNORE_UNUSED(name);
+    KindPass* pass = (KindPass*)context;
+    WriteAssembled(pass->source, *pass->kind, bytes, pass->extraction, pass->index++);
     return true;
+}
+
+void ExtractKind(const ResourceSource* source, const ResourceKind& kind,
+                 const SourceExtraction* x) {
+    KindPass pass = {source, &kind, x, 0};
+    ResourceType type = IntegerResourceType(kind.resourceType);
+    EnumSourceResources(source, &type, OnKindResource, &pass);
+}
+
+// ---------------------------------------------------------------- resources by content
+
+// The types that the resource kinds read, their groups' images included.
+bool IsResourceKindType(const ResourceType* type) {
+    if (!IS_INTRESOURCE(type->id)) return false;
+    WORD id = (WORD)(uintptr_t)type->id;
+    for (const ResourceKind& kind : RESOURCE_KINDS)
+        if (id == kind.resourceType || (kind.imageType != 0 && id == kind.imageType)) return true;
+    return false;
+}
+
+int BitPosition(KindMask bit) {
+    int position = 0;
+    while (bit > 1) {
+        bit >>= 1;
+        position++;
+    }
+    return position;
+}
+
+struct ContentPass {
+    const ResourceSource* source;
+    const SourceExtraction* extraction;
+    unsigned written[sizeof(KindMask) * 8];  // files written so far, by kind bit
+};
+
+// Each kind is numbered on its own, counting only the files written, so that
+// its names run without gaps.
+bool OnContentResource(void* context, LPCSTR name, ResourceSpan bytes) {
+    PELNORE_UNUSED(name);
+    ContentPass* pass = (ContentPass*)context;
+    if (bytes.bytes == nullptr) return true;
+    const ContentFormat* format = RecogniseContent(bytes.bytes, bytes.size);
+    if (format == nullptr || (pass->extraction->kindMask & format->kindBit) != 0) return true;
+    unsigned* count = &pass->written[BitPosition(format->kindBit)];
+    if (WriteWithinBudget(pass->extraction, bytes.bytes, bytes.size, format->extension, *count))
+        ++*count;
+    return true;
+}
+
+bool OnContentType(void* context, const ResourceType* type) {
+    ContentPass* pass = (ContentPass*)context;
+    if (IsCancelled(pass->extraction)) return false;
+    if (!IsResourceKindType(type)) EnumSourceResources(pass->source, type, OnContentResource, pass);
+    return true;
+}
+
+void ExtractByContent(const ResourceSource* source, const SourceExtraction* x) {
+    ContentPass pass = {source, x, {}};
+    EnumSourceTypes(source, OnContentType, &pass);
+}
+
+// ---------------------------------------------------------------- one file
+
+// Since Windows 10 1903 the resources of many system files (shell32.dll,
+// imageres.dll, notepad.exe...) are kept in <Windows>\SystemResources\<file
+// name>.mun, while the file itself keeps next to none. For a file directly in
+// the Windows folder or one of its system folders for which such a module
+// exists, munPath (522 bytes) receives its path.
+bool FindSystemResourcesModule(const char* path, char* munPath) {
+    char windows[MAX_PATH] = "", system[MAX_PATH] = "", wow64[MAX_PATH] = "";
+    UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    UINT systemLength = GetSystemDirectoryA(system, MAX_PATH);
+    if (systemLength >= MAX_PATH) system[0] = '\0';
+    // Fails, leaving the text empty, on 32-bit Windows, which has no such folder.
+    UINT wow64Length = GetSystemWow64DirectoryA(wow64, MAX_PATH);
+    if (wow64Length == 0 || wow64Length >= MAX_PATH) wow64[0] = '\0';
+    char folder[PATH_CAPACITY];
+    CopyFolderPart(folder, path);
+    const char* systemFolders[] = {windows, system, wow64};
+    bool inSystemFolder = false;
+    for (const char* candidate : systemFolders)
+        if (candidate[0] != '\0' && StringsEqualNoCase(folder, candidate)) inSystemFolder = true;
+    if (!inSystemFolder) return false;
+    if (FormatBounded(munPath, PATH_CAPACITY, "%s\\SystemResources\\%s.mun", windows,
+                      FileNamePart(path)) < 0)
+        return false;
+    return IsExistingFile(munPath);
+}
+
+bool OpenOnce(const SourceExtraction* x, ResourceSource* source, bool* opened) {
+    if (!*opened) *opened = OpenResourceSource(x->readPath, source);
+    return *opened;
 }
 
 // Cancel tests come between units of work only: an enumeration or a scan that
 // has begun runs to its end. All output of the source draws from one budget,
 // in extraction order.
-static void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMask,
-                        OutputPlace* place) {
-    OutputBudget budget = OutputBudgetFor(FileSize64ByName(path));
-    ExtractResourcesOfFile(path, kindMask, &budget, place, thread);
+void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMask, OutputPlace* place) {
+    char munPath[PATH_CAPACITY];
+    const char* readPath = FindSystemResourcesModule(path, munPath) ? munPath : path;
+    OutputBudget budget = OutputBudgetFor(FileSize64ByName(readPath));
+    SourceExtraction x = {readPath, path, kindMask, &budget, place, thread};
+    ExtractResourcesOfFile(&x);
     if (IsWorkerThreadCancelled(thread)) return;
     if ((kindMask & RiffKindBits()) != RiffKindBits()) {
         RiffScanOptions options = {};
         options.budget = &budget;
         options.place = place;
-        ScanRiffStreamsWith(path, kindMask, &options);
+        options.namingPath = path;
+        ScanRiffStreamsWith(readPath, kindMask, &options);
     }
+}
+
+bool IsSwitchOf(const char* argument, const char* extension) {
+    char text[16];
+    return FormatBounded(text, sizeof(text), "/%s:0", extension + 1) > 0 &&
+           StringsEqualNoCase(argument, text);
+}
+
+}  // namespace
+
+KindMask KindOfSwitch(const char* argument) {
+    for (const ResourceKind& kind : RESOURCE_KINDS)
+        if (IsSwitchOf(argument, kind.extension)) return kind.kindBit;
+    for (const RiffForm& form : RIFF_FORMS)
+        if (IsSwitchOf(argument, form.extension)) return form.kindBit;
+    for (const ContentFormat& format : CONTENT_FORMATS)
+        if (IsSwitchOf(argument, format.extension)) return format.kindBit;
+    return 0;
+}
+
+bool ExtractOneResource(const ResourceSource* source, KindMask kindBit, ResourceSpan resource,
+                        const SourceExtraction* extraction, unsigned index) {
+    for (const ResourceKind& kind : RESOURCE_KINDS)
+        if (kind.kindBit == kindBit) return WriteAssembled(source, kind, resource, extraction, index);
+    return false;
+}
+
+// The module is opened when the first kind that is on comes up, so that a
+// cancel before it, or a mask with every kind off, opens nothing; one opening
+// then serves every kind.
+bool ExtractResourcesOfFile(const SourceExtraction* x) {
+    ResourceSource source;
+    bool opened = false;
+    for (const ResourceKind& kind : RESOURCE_KINDS) {
+        if (IsCancelled(x)) break;
+        if (x->kindMask & kind.kindBit) continue;
+        if (!OpenOnce(x, &source, &opened)) return false;
+        ExtractKind(&source, kind, x);
+    }
+    if (!IsCancelled(x) && (x->kindMask & ContentKindBits()) != ContentKindBits()) {
+        if (!OpenOnce(x, &source, &opened)) return false;
+        ExtractByContent(&source, x);
+    }
+    if (opened) CloseResourceSource(&source);
+    return true;
 }
 
 unsigned ExtractionWorker(WorkerThread* thread, void* argument) {

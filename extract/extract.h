@@ -1,10 +1,14 @@
-// The worker's per-file loop and the resource enumeration it drives.
+// The worker's per-file loop and the pipeline it drives: the resource kinds
+// through their assemblers, then every other resource recognised by its
+// content, then the scan for embedded RIFF streams, all from one resource
+// source per file and under one output budget.
 #pragma once
 
 #include "../util/compat.h"
 #include "budget.h"
 #include "kinds.h"
 #include "output.h"
+#include "source.h"
 
 struct WorkerThread;
 
@@ -18,56 +22,36 @@ struct ExtractionJob {
     OutputPlace* places;
 };
 
-// Shape of the three assemblers: with a null buffer only measures. Returns the
-// byte count of the whole file image, 0 when the resource yields no file.
-typedef size_t (*FileAssembler)(void* buffer, size_t bufferSize, HMODULE module, LPCSTR name,
-                                LPCSTR type);
-
-// One kind of resource that the worker extracts, in extraction order.
-struct ResourceKind {
-    KindMask kindBit;       // its bit in the KindMask
-    WORD resourceType;      // integer resource type to enumerate
-    const char* extension;  // output extension with its dot
-    FileAssembler assembler;
-};
-
-// State of one enumeration, handed to OnResourceName.
-struct ResourceEnumContext {
-    unsigned int index;  // running index, consumed by every name delivered
-    WORD resourceType;
-    const char* extension;
-    const char* sourcePath;
-    FileAssembler assembler;
-    OutputBudget* budget;  // the source's, shared with its other kinds and its RIFF scan
-    OutputPlace* place;    // the source's; null: beside it, without fall-back
-};
-
 // Thread routine; argument is the ExtractionJob. Always returns 0.
 unsigned ExtractionWorker(WorkerThread* thread, void* argument);
 
-// The file loaded as a data file (its code is neither run nor bound), or null
-// when the loader refuses it.
-HMODULE LoadModuleAsDataFile(const char* path);
-// Enumerates the resources of one kind of a loaded module and writes their
-// files. A resource whose file would overdraw the budget is not written; its
-// index stays consumed. The index starts at 0 for every kind.
-void ExtractResourcesOfKind(HMODULE module, const char* path, const ResourceKind& kind,
-                            OutputBudget* budget, OutputPlace* place);
-// Every resource kind that kindMask leaves on, in extraction order, from one
-// opening of the file (loaded as a module, or read as a 16-bit NE module where
-// the loader refuses it), testing for cancel before each kind (thread may be
-// null: no cancel); the files go where place says (null: beside the source).
-// False when the file is neither.
-bool ExtractResourcesOfFile(const char* path, KindMask kindMask, OutputBudget* budget,
-                            OutputPlace* place, WorkerThread* thread);
-// One kind from a load of its own. A null budget stands for a fresh one for
-// this source alone.
-bool ExtractResourcesOfType(const char* path, const char* extension, FileAssembler assembler,
-                            WORD resourceType, OutputBudget* budget = nullptr,
-                            OutputPlace* place = nullptr);
-// The EnumResourceNamesA callback; context is a ResourceEnumContext. Always TRUE.
-BOOL CALLBACK OnResourceName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context);
-// Pointer to the resource's bytes and, when size is given, the count of them
-// that may be read: SizeofResource, cut to the readable pages of the module's
-// mapping that follow the data (0 when the resource is not found).
-const void* LockResourceData(HMODULE module, LPCSTR name, LPCSTR type, DWORD* size);
+// The kind bit whose switch the argument is: "/" and a kind's extension without
+// its dot, then ":0" ("/ico:0", "/png:0"), in any case; 0 for any other text.
+KindMask KindOfSwitch(const char* argument);
+
+// One source's extraction: the file whose resources are read, the source as
+// the user named it (its output folder and file names), and what its files
+// draw on and where they go. The two paths differ for a system file whose
+// resources Windows keeps in a .mun module.
+struct SourceExtraction {
+    const char* readPath;
+    const char* namingPath;
+    KindMask kindMask;      // kinds switched off
+    OutputBudget* budget;   // the source's, shared by all its files
+    OutputPlace* place;     // null: beside the source, without fall-back
+    WorkerThread* thread;   // tested for cancel before each kind and each type; null: none
+};
+
+// The resource kinds that the mask leaves on, in extraction order, then every
+// other type's resources recognised by their content, from one opening of the
+// file (opened at the first kind that is on). A resource whose file would
+// overdraw the budget is not written; it keeps its index among the resource
+// kinds, and takes none among the content kinds. False when the file is no
+// module.
+bool ExtractResourcesOfFile(const SourceExtraction* extraction);
+
+// The file of one resource of the resource kind of kindBit (KIND_ICON,
+// KIND_CURSOR or KIND_BITMAP) as the pipeline writes it, numbered index;
+// false when it gives no file or none could be written.
+bool ExtractOneResource(const ResourceSource* source, KindMask kindBit, ResourceSpan resource,
+                        const SourceExtraction* extraction, unsigned index);

@@ -56,12 +56,12 @@ size_t LocateResourceTable(const unsigned char* file, size_t fileSize, size_t he
     return table;
 }
 
-// A walk over the entries of one type, block by block. position never passes
-// the file's size.
+// A walk over the table, block by block. position never passes the file's
+// size.
 struct TableWalk {
     size_t position;      // next entry of the current block, or next type block
     size_t entriesLeft;   // entries of the current block not yet delivered
-    bool stopAfterBlock;  // the current block runs past the file: nothing follows
+    bool stopAfterBlock;  // no block follows the current one (cut by the file's end, or asked for alone)
 };
 
 TableWalk StartWalk(const NeModule* module) {
@@ -70,9 +70,39 @@ TableWalk StartWalk(const NeModule* module) {
     return walk;
 }
 
-// The next 12-byte entry of the type, or null at the end of the table.
-const unsigned char* NextEntryOfType(const NeModule* module, uint16_t type, TableWalk* walk) {
+// A type block's header as read: its type word and its entries.
+struct TypeBlock {
+    size_t at;
+    uint16_t typeId;
+    size_t first;  // file offset of its first entry
+    size_t count;  // entries held, cut at the end of the file
+};
+
+// Reads the block at walk->position and moves the walk behind its entries;
+// false at the end of the table.
+bool NextBlock(const NeModule* module, TableWalk* walk, TypeBlock* block) {
     const size_t fileSize = module->fileSize;
+    if (walk->stopAfterBlock) return false;
+    if (fileSize - walk->position < SHIFT_SIZE) return false;
+    uint16_t typeId = ReadLE16(module->file + walk->position);
+    if (typeId == 0 || fileSize - walk->position < TYPE_HEADER_SIZE) return false;
+    size_t count = ReadLE16(module->file + walk->position + 2);
+    size_t first = walk->position + TYPE_HEADER_SIZE;
+    size_t held = (fileSize - first) / ENTRY_SIZE;
+    if (count > held) {
+        // A block cut by the end of the file: keep the entries that are
+        // there, and read nothing behind them as another block.
+        walk->stopAfterBlock = true;
+        count = held;
+    }
+    *block = {walk->position, typeId, first, count};
+    walk->position = first + count * ENTRY_SIZE;
+    return true;
+}
+
+// The next 12-byte entry of a block whose type word is typeId (0: of every
+// block the walk reaches), or null at the end of the table.
+const unsigned char* NextEntry(const NeModule* module, uint16_t typeId, TableWalk* walk) {
     for (;;) {
         if (walk->entriesLeft > 0) {
             walk->entriesLeft--;
@@ -80,34 +110,26 @@ const unsigned char* NextEntryOfType(const NeModule* module, uint16_t type, Tabl
             walk->position += ENTRY_SIZE;
             return entry;
         }
-        if (walk->stopAfterBlock) return nullptr;
-        if (fileSize - walk->position < SHIFT_SIZE) return nullptr;
-        uint16_t typeId = ReadLE16(module->file + walk->position);
-        if (typeId == 0 || fileSize - walk->position < TYPE_HEADER_SIZE) return nullptr;
-        size_t count = ReadLE16(module->file + walk->position + 2);
-        size_t first = walk->position + TYPE_HEADER_SIZE;
-        size_t held = (fileSize - first) / ENTRY_SIZE;
-        bool wanted = type < INTEGER_ID && typeId == (INTEGER_ID | type);
-        if (count > held) {
-            // A block cut by the end of the file: keep the entries that are
-            // there, and read nothing behind them as another block.
-            walk->stopAfterBlock = true;
-            count = held;
-        }
-        walk->position = first;
-        if (wanted)
-            walk->entriesLeft = count;
-        else
-            walk->position += count * ENTRY_SIZE;
+        TypeBlock block;
+        if (!NextBlock(module, walk, &block)) return nullptr;
+        if (typeId != 0 && block.typeId != typeId) continue;
+        walk->position = block.first;
+        walk->entriesLeft = block.count;
     }
 }
 
+const unsigned char* NextEntryOfType(const NeModule* module, uint16_t type, TableWalk* walk) {
+    if (type >= INTEGER_ID) return nullptr;
+    return NextEntry(module, (uint16_t)(INTEGER_ID | type), walk);
+}
+
 // A name that the table points at: a length byte, then that many characters.
-void ReadName(const NeModule* module, uint16_t offset, NeResource* resource) {
+void ReadName(const NeModule* module, uint16_t offset, const unsigned char** name,
+              size_t* nameLength) {
     size_t at = module->table + offset;
     if (at >= module->fileSize) return;
-    resource->name = module->file + at + 1;
-    resource->nameLength = Smaller(module->file[at], module->fileSize - at - 1);
+    *name = module->file + at + 1;
+    *nameLength = Smaller(module->file[at], module->fileSize - at - 1);
 }
 
 NeResource ReadEntry(const NeModule* module, const unsigned char* entry) {
@@ -123,7 +145,7 @@ NeResource ReadEntry(const NeModule* module, const unsigned char* entry) {
         resource.id = (uint16_t)(id & ~INTEGER_ID);
     } else {
         resource.named = true;
-        ReadName(module, id, &resource);
+        ReadName(module, id, &resource.name, &resource.nameLength);
     }
     return resource;
 }
@@ -145,6 +167,42 @@ size_t EnumNeResources(const NeModule* module, uint16_t type, NeResourceVisitor 
     size_t delivered = 0;
     TableWalk walk = StartWalk(module);
     while (const unsigned char* entry = NextEntryOfType(module, type, &walk)) {
+        NeResource resource = ReadEntry(module, entry);
+        delivered++;
+        if (!visit(context, &resource)) break;
+    }
+    return delivered;
+}
+
+size_t EnumNeTypes(const NeModule* module, NeTypeVisitor visit, void* context) {
+    size_t delivered = 0;
+    TableWalk walk = StartWalk(module);
+    TypeBlock block;
+    while (NextBlock(module, &walk, &block)) {
+        NeType type = {};
+        type.block = block.at;
+        if (block.typeId & INTEGER_ID) {
+            type.id = (uint16_t)(block.typeId & ~INTEGER_ID);
+        } else {
+            type.named = true;
+            ReadName(module, block.typeId, &type.name, &type.nameLength);
+        }
+        delivered++;
+        if (!visit(context, &type)) break;
+    }
+    return delivered;
+}
+
+size_t EnumNeBlockResources(const NeModule* module, size_t block, NeResourceVisitor visit,
+                            void* context) {
+    if (module->table == 0 || block < module->table + SHIFT_SIZE || block > module->fileSize)
+        return 0;
+    TableWalk walk = {block, 0, false};
+    TypeBlock read;
+    if (!NextBlock(module, &walk, &read)) return 0;
+    walk = {read.first, read.count, true};
+    size_t delivered = 0;
+    while (const unsigned char* entry = NextEntry(module, 0, &walk)) {
         NeResource resource = ReadEntry(module, entry);
         delivered++;
         if (!visit(context, &resource)) break;

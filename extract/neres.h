@@ -45,6 +45,28 @@ typedef bool (*NeResourceVisitor)(void* context, const NeResource* resource);
 size_t EnumNeResources(const NeModule* module, uint16_t type, NeResourceVisitor visit,
                        void* context);
 
+// One type block of the table, as EnumNeTypes delivers it. Pointers point into
+// the file.
+struct NeType {
+    uint16_t id;                // integer type without its high bit; 0 when named
+    bool named;                 // named by a string that follows the table
+    const unsigned char* name;  // a named type's characters (not terminated), else null
+    size_t nameLength;          // 0 when the name lies past the file
+    size_t block;               // file offset of the block, for EnumNeBlockResources
+};
+typedef bool (*NeTypeVisitor)(void* context, const NeType* type);
+
+// Delivers every type block in table order, a type that several blocks hold
+// once per block, and returns how many it delivered.
+size_t EnumNeTypes(const NeModule* module, NeTypeVisitor visit, void* context);
+
+// Delivers the entries of the one type block at block (an offset that
+// EnumNeTypes delivered), as EnumNeResources does, and returns their count.
+// Any other offset is read as a block too, within the file; one before the
+// table or too near the file's end delivers nothing.
+size_t EnumNeBlockResources(const NeModule* module, size_t block, NeResourceVisitor visit,
+                            void* context);
+
 // The first resource of the integer type with the integer identifier, in table
 // order; false when there is none, or when its bytes lie past the file.
 bool FindNeResource(const NeModule* module, uint16_t type, uint16_t id, NeResource* resource);

@@ -37,10 +37,6 @@ static DWORD CreateFolderIfMissing(FolderCreator create, const char* folder) {
     return error != NO_ERROR ? error : ERROR_PATH_NOT_FOUND;
 }
 
-bool EnsureFolder(const char* folder) {
-    return CreateFolderIfMissing(CreateDirectoryA, folder) == NO_ERROR;
-}
-
 // How a file system says that this user may not write there: no right to
 // (Program Files or System32 without elevation, a share's permissions), or a
 // medium that takes no writes at all (a CD-ROM, a write-protected disk).

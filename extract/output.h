@@ -53,4 +53,3 @@ bool FinishOutputFile(FILE* stream, const char* outputPath, bool ok);
 
 // folder (522 bytes) = the source's folder joined with its base name.
 void OutputFolderFor(const char* sourcePath, char* folder);
-bool EnsureFolder(const char* folder);

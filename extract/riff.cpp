@@ -233,7 +233,8 @@ bool ScanRiffStreamsWith(const char* sourcePath, KindMask kindMask,
     settings.onCandidate = options->onCandidate;
     settings.candidateContext = options->context;
     settings.budget = options->budget != nullptr ? options->budget : &own;
-    OutputStream stream = {sourcePath, options->place, nullptr, ""};
+    const char* namingPath = options->namingPath != nullptr ? options->namingPath : sourcePath;
+    OutputStream stream = {namingPath, options->place, nullptr, ""};
     RiffOutput output = {OpenStreamOutput, WriteStreamOutput, FinishStreamOutput, &stream};
 
     // Without its buffers the scan finds nothing, as a failed allocation for a

@@ -38,7 +38,7 @@ enum RiffSourceAccess {
 // SSE2). Every stream written draws from budget; a null budget stands for a
 // fresh one for this file alone. When accessUsed is given it receives the way
 // that was taken. Streams go where place says (null: beside the source,
-// without fall-back).
+// without fall-back), named after namingPath (null: the source itself).
 struct RiffScanOptions {
     size_t blockSize;
     size_t copyChunkSize;
@@ -50,6 +50,7 @@ struct RiffScanOptions {
     size_t viewSize;
     RiffSourceAccess* accessUsed;
     OutputPlace* place;
+    const char* namingPath;
 };
 // A block of 256 KiB stays in the processor's second-level cache between its
 // copy and its search. A view of 8 MiB keeps the address space that a 32-bit

@@ -24,15 +24,29 @@ protected:
         ASSERT_TRUE(BuildModule(path, resources));
         module_ = LoadDataModule(path);
         ASSERT_NE(nullptr, module_);
+        UseLoadedModule(module_, &source_);
+    }
+
+    // The resource as the pipeline hands it over: found in the module's source,
+    // cut to its mapped bytes (none when it is not there).
+    ResourceSpan Find(LPCSTR name, LPCSTR type) {
+        ResourceType resourceType = {type, 0};
+        ResourceSpan span = {nullptr, 0};
+        FindSourceResource(&source_, &resourceType, name, &span);
+        return span;
+    }
+
+    size_t Measure(ResourceAssembler assembler, LPCSTR name, LPCSTR type) {
+        return assembler(nullptr, Find(name, type), &source_);
     }
 
     // Measures, then fills a block that starts out full of 0xCD, so that a byte
     // the assembler leaves unwritten shows.
-    Bytes Assemble(FileAssembler assembler, LPCSTR name, LPCSTR type) {
-        size_t n = assembler(nullptr, 0, module_, name, type);
+    Bytes Assemble(ResourceAssembler assembler, LPCSTR name, LPCSTR type) {
+        size_t n = Measure(assembler, name, type);
         if (n == 0) return Bytes();
         Bytes block(n, 0xCD);
-        EXPECT_EQ(n, assembler(block.data(), n, module_, name, type));
+        EXPECT_EQ(n, assembler(block.data(), Find(name, type), &source_));
         return block;
     }
 
@@ -51,6 +65,7 @@ protected:
 
     std::string dir_;
     HMODULE module_ = nullptr;
+    ResourceSource source_ = {};
 };
 
 // ---------------------------------------------------------------- icons
@@ -111,8 +126,8 @@ TEST_F(AssembleTest, IconGroupEdgeCases) {
           Join({GroupHeader(1, 1), IconGroupEntry(16, 16, 16, 4, 296, 21)})}});
 
     // No image, no file: neither for a count of 0 nor when every image is missing.
-    EXPECT_EQ(0u, AssembleIconFile(nullptr, 0, module_, MAKEINTRESOURCEA(1), RT_GROUP_ICON));
-    EXPECT_EQ(0u, AssembleIconFile(nullptr, 0, module_, MAKEINTRESOURCEA(7), RT_GROUP_ICON));
+    EXPECT_EQ(0u, Measure(AssembleIconFile, MAKEINTRESOURCEA(1), RT_GROUP_ICON));
+    EXPECT_EQ(0u, Measure(AssembleIconFile, MAKEINTRESOURCEA(7), RT_GROUP_ICON));
 
     Bytes cut = Assemble(AssembleIconFile, MAKEINTRESOURCEA(2), RT_GROUP_ICON);
     ASSERT_EQ(6u + 32 + 2 * 296, cut.size());
@@ -135,8 +150,8 @@ TEST_F(AssembleTest, IconGroupEdgeCases) {
         ExpectLoads(file, names[i], IMAGE_ICON, 16, 16);
     }
 
-    EXPECT_EQ(0u, AssembleIconFile(nullptr, 0, module_, MAKEINTRESOURCEA(5), RT_GROUP_ICON));
-    EXPECT_EQ(0u, AssembleIconFile(nullptr, 0, module_, MAKEINTRESOURCEA(77), RT_GROUP_ICON));
+    EXPECT_EQ(0u, Measure(AssembleIconFile, MAKEINTRESOURCEA(5), RT_GROUP_ICON));
+    EXPECT_EQ(0u, Measure(AssembleIconFile, MAKEINTRESOURCEA(77), RT_GROUP_ICON));
     EXPECT_EQ(22u + 296, Assemble(AssembleIconFile, "NAMED", RT_GROUP_ICON).size());
 }
 
@@ -193,7 +208,7 @@ TEST_F(AssembleTest, CursorGroupEdgeCases) {
                   CursorGroupEntry(32, 64, 1, 1, 30, 42)})}});
 
     // Byte counts below the hotspot's four bytes hold no image: no file.
-    EXPECT_EQ(0u, AssembleCursorFile(nullptr, 0, module_, MAKEINTRESOURCEA(1), RT_GROUP_CURSOR));
+    EXPECT_EQ(0u, Measure(AssembleCursorFile, MAKEINTRESOURCEA(1), RT_GROUP_CURSOR));
 
     Bytes missing = Assemble(AssembleCursorFile, MAKEINTRESOURCEA(2), RT_GROUP_CURSOR);
     ASSERT_EQ(6u + 16 + 304, missing.size());
@@ -287,9 +302,9 @@ TEST_F(AssembleTest, BitmapsThatGiveNoFile) {
            {RT_BITMAP, "#10", huge},
            {RT_BITMAP, "#11", MakeDib(0, 4, 24, 0)}});
     for (int id = 1; id <= 11; id++)
-        EXPECT_EQ(0u, AssembleBitmapFile(nullptr, 0, module_, MAKEINTRESOURCEA(id), RT_BITMAP))
+        EXPECT_EQ(0u, Measure(AssembleBitmapFile, MAKEINTRESOURCEA(id), RT_BITMAP))
             << id;
-    EXPECT_EQ(0u, AssembleBitmapFile(nullptr, 0, module_, MAKEINTRESOURCEA(40), RT_BITMAP));
+    EXPECT_EQ(0u, Measure(AssembleBitmapFile, MAKEINTRESOURCEA(40), RT_BITMAP));
 }
 
 TEST_F(AssembleTest, BitmapsWhoseLayoutDiffersFromTheFixedOne) {

@@ -1,7 +1,9 @@
 // The NE resource reader over a fuzzed file. Input: the file itself. Every
 // resource of the kinds that extraction reads is enumerated, and the images
 // that each group names are looked up by identifier, as extraction does, both
-// by walking the table and through the sorted index, which must agree.
+// by walking the table and through the sorted index, which must agree. Then
+// every type block is enumerated on its own, as the pass over resources by
+// their content does; together the blocks hold every entry of the table.
 // libFuzzer hands the input over in a heap block of exactly its size, so the
 // address sanitizer sees any read past the file; what the reader reports is
 // also checked to lie inside the file.
@@ -78,6 +80,22 @@ bool Visit(void* context, const NeResource* resource) {
     return true;
 }
 
+struct Blocks {
+    Walk* walk;
+    size_t entries;
+};
+
+bool VisitBlock(void* context, const NeType* type) {
+    Blocks* blocks = (Blocks*)context;
+    if (type->named) {
+        Check(type->id == 0);
+        if (type->name != nullptr) Touch(blocks->walk, type->name, type->nameLength);
+    }
+    Check(type->block > blocks->walk->module->table && type->block < blocks->walk->module->fileSize);
+    blocks->entries += EnumNeBlockResources(blocks->walk->module, type->block, Visit, blocks->walk);
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -101,6 +119,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         sum += walk.sum;
         free(index);
     }
+    Walk anyType = {&module, 0, nullptr, 0, 0, 0};
+    Blocks blocks = {&anyType, 0};
+    EnumNeTypes(&module, VisitBlock, &blocks);
+    size_t integerEntries = 0;
+    for (const auto& type : types) integerEntries += EnumNeResources(&module, type[0], Visit, &anyType);
+    Check(integerEntries <= blocks.entries);
+    sum += anyType.sum;
     volatile unsigned keep = sum;
     (void)keep;
     return 0;

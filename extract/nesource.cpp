@@ -1,0 +1,197 @@
+// The NE form of the resource source: a 16-bit module mapped whole for reading
+// and its resource table read by neres.h. Names and named types are copied out
+// of the table into terminated texts for the visit; the images that groups name
+// are found through sorted indexes built when the module is opened.
+#include <stdlib.h>
+#include <string.h>
+
+#include "source.h"
+
+namespace {
+
+const WORD RESOURCE_CURSOR = 1;
+const WORD RESOURCE_ICON = 3;
+
+void UnmapFile(MappedFile* mapped) {
+    if (mapped->bytes != nullptr) UnmapViewOfFile(mapped->bytes);
+    if (mapped->mapping != nullptr) CloseHandle(mapped->mapping);
+    if (mapped->file != INVALID_HANDLE_VALUE) CloseHandle(mapped->file);
+}
+
+// False for an empty file, one of 4 GiB or more, or one that cannot be opened
+// without letting others write it.
+bool MapWholeFile(const char* path, MappedFile* mapped) {
+    *mapped = {INVALID_HANDLE_VALUE, nullptr, nullptr, 0};
+    mapped->file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (mapped->file == INVALID_HANDLE_VALUE) return false;
+    DWORD high = 0;
+    DWORD low = GetFileSize(mapped->file, &high);
+    if (high == 0 && low != 0 && low != INVALID_FILE_SIZE) {
+        mapped->mapping = CreateFileMappingA(mapped->file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        if (mapped->mapping != nullptr)
+            mapped->bytes =
+                (const unsigned char*)MapViewOfFile(mapped->mapping, FILE_MAP_READ, 0, 0, 0);
+    }
+    if (mapped->bytes == nullptr) {
+        UnmapFile(mapped);
+        return false;
+    }
+    mapped->size = low;
+    return true;
+}
+
+// An empty index when there is no memory for it: the groups then find no image
+// and give no file.
+NeImageIndex IndexImages(const NeModule* module, uint16_t type) {
+    NeImageIndex images = {nullptr, 0};
+    size_t count = IndexNeResources(module, type, nullptr);
+    if (count == 0 || count > SIZE_MAX / sizeof(NeIndexedResource)) return images;
+    images.entries = (NeIndexedResource*)malloc(count * sizeof(NeIndexedResource));
+    if (images.entries != nullptr) images.count = IndexNeResources(module, type, images.entries);
+    return images;
+}
+
+// A table name (at most 255 characters) as a terminated text.
+struct NameText {
+    char text[256];
+};
+
+void CopyName(const unsigned char* name, size_t length, NameText* out) {
+    if (name == nullptr) length = 0;
+    if (length > sizeof(out->text) - 1) length = sizeof(out->text) - 1;
+    if (length > 0) memcpy(out->text, name, length);
+    out->text[length] = '\0';
+}
+
+// Resource names are compared as the system compares them: ASCII letters
+// without regard to case (16-bit modules keep their names in upper case).
+bool NameMatches(const NeResource* resource, LPCSTR name) {
+    if (IS_INTRESOURCE(name)) return !resource->named && resource->id == (uintptr_t)name;
+    if (!resource->named || resource->name == nullptr) return false;
+    size_t length = strlen(name);
+    if (length != resource->nameLength) return false;
+    for (size_t i = 0; i < length; i++) {
+        unsigned char a = resource->name[i], b = (unsigned char)name[i];
+        if (a >= 'a' && a <= 'z') a = (unsigned char)(a - 'a' + 'A');
+        if (b >= 'a' && b <= 'z') b = (unsigned char)(b - 'a' + 'A');
+        if (a != b) return false;
+    }
+    return true;
+}
+
+struct TypeVisit {
+    ResourceTypeVisitor visit;
+    void* context;
+};
+
+bool OnNeType(void* context, const NeType* type) {
+    const TypeVisit* visit = (const TypeVisit*)context;
+    NameText name;
+    ResourceType delivered = {MAKEINTRESOURCEA(type->id), type->block};
+    if (type->named) {
+        CopyName(type->name, type->nameLength, &name);
+        delivered.id = name.text;
+    }
+    return visit->visit(visit->context, &delivered);
+}
+
+struct NameVisit {
+    ResourceVisitor visit;
+    void* context;
+};
+
+bool OnNeResource(void* context, const NeResource* resource) {
+    const NameVisit* visit = (const NameVisit*)context;
+    NameText name;
+    LPCSTR delivered = MAKEINTRESOURCEA(resource->id);
+    if (resource->named) {
+        CopyName(resource->name, resource->nameLength, &name);
+        delivered = name.text;
+    }
+    ResourceSpan bytes = {resource->bytes, resource->bytes != nullptr ? resource->size : 0};
+    return visit->visit(visit->context, delivered, bytes);
+}
+
+void EnumNeSourceTypes(const ResourceSource* source, ResourceTypeVisitor visit, void* context) {
+    TypeVisit state = {visit, context};
+    EnumNeTypes(&source->ne, OnNeType, &state);
+}
+
+// A named type is reached through the block it was delivered with; an integer
+// type without one through every block of its identifier.
+void EnumNeSourceResources(const ResourceSource* source, const ResourceType* type,
+                           ResourceVisitor visit, void* context) {
+    NameVisit state = {visit, context};
+    if (type->block != 0)
+        EnumNeBlockResources(&source->ne, type->block, OnNeResource, &state);
+    else if (IS_INTRESOURCE(type->id))
+        EnumNeResources(&source->ne, (uint16_t)(uintptr_t)type->id, OnNeResource, &state);
+}
+
+struct NameSearch {
+    LPCSTR name;
+    NeResource found;
+    bool matched;
+};
+
+bool OnSearchedResource(void* context, const NeResource* resource) {
+    NameSearch* search = (NameSearch*)context;
+    if (!NameMatches(resource, search->name)) return true;
+    search->found = *resource;
+    search->matched = true;
+    return false;
+}
+
+const NeImageIndex* ImageIndexOf(const ResourceSource* source, const ResourceType* type) {
+    if (type->block != 0 || !IS_INTRESOURCE(type->id)) return nullptr;
+    WORD id = (WORD)(uintptr_t)type->id;
+    return id == RESOURCE_ICON ? &source->icons : id == RESOURCE_CURSOR ? &source->cursors : nullptr;
+}
+
+bool FindNeSourceResource(const ResourceSource* source, const ResourceType* type, LPCSTR name,
+                          ResourceSpan* bytes) {
+    *bytes = {nullptr, 0};
+    NeResource found;
+    const NeImageIndex* images = ImageIndexOf(source, type);
+    bool matched = false;
+    if (images != nullptr && IS_INTRESOURCE(name)) {
+        matched = FindIndexedNeResource(images->entries, images->count,
+                                        (uint16_t)(uintptr_t)name, &found);
+    } else {
+        NameSearch search = {name, {}, false};
+        if (type->block != 0)
+            EnumNeBlockResources(&source->ne, type->block, OnSearchedResource, &search);
+        else if (IS_INTRESOURCE(type->id))
+            EnumNeResources(&source->ne, (uint16_t)(uintptr_t)type->id, OnSearchedResource,
+                            &search);
+        matched = search.matched;
+        found = search.found;
+    }
+    if (!matched || found.bytes == nullptr) return false;
+    *bytes = {found.bytes, found.size};
+    return true;
+}
+
+void CloseNeSource(ResourceSource* source) {
+    free(source->icons.entries);
+    free(source->cursors.entries);
+    UnmapFile(&source->mapped);
+}
+
+const ResourceSourceForm NE_FORM = {EnumNeSourceTypes, EnumNeSourceResources,
+                                    FindNeSourceResource, CloseNeSource};
+
+}  // namespace
+
+bool OpenNeSource(const char* path, ResourceSource* source) {
+    if (!MapWholeFile(path, &source->mapped)) return false;
+    if (!OpenNeModule(source->mapped.bytes, source->mapped.size, &source->ne)) {
+        UnmapFile(&source->mapped);
+        return false;
+    }
+    source->icons = IndexImages(&source->ne, RESOURCE_ICON);
+    source->cursors = IndexImages(&source->ne, RESOURCE_CURSOR);
+    source->form = &NE_FORM;
+    return true;
+}
