@@ -62,6 +62,8 @@ TEST(KindSwitches, WholeArgumentsIgnoringCase) {
     EXPECT_EQ(0x0Fu, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
     texts = {"pelnore", "/wav:0", "/ani:0", "/wav:0"};
     EXPECT_EQ(0x30u, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
+    texts = {"pelnore", "/png:0", "/GIF:0", "/Jpg:0", "/mid:0", "/MP3:0", "/ogg:0", "/jpeg:0"};
+    EXPECT_EQ(0xFC0u, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
     // The program name is not read; near misses are no switches.
     texts = {"/ico:0", "/ico:00", "/ico:", "/ico:1", "ico:0", "/ico:0 ", "x/cur:0", "/bmp"};
     EXPECT_EQ(0u, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
@@ -151,28 +153,49 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
 
 // ---------------------------------------------------------------- pelnore.exe on the fixture
 
-// What the fixture module's resources were built from, by output name: the
-// string-named groups come first in the enumeration, and the run-length
-// bitmap (index 3) gives no file.
+// What the fixture module's resources were built from, by output name, under
+// build\tests\fixtures: the string-named groups come first in the enumeration;
+// the resources recognised by their content follow their types' order (named
+// types sorted, then RT_RCDATA), each extension numbered on its own; the WAVE
+// resource comes from the RIFF scan, once.
 std::map<std::string, std::string> ExpectedFixtureFiles(const std::string& ext) {
-    return {{ext + "0000.ico", "mono.ico"},   {ext + "0001.ico", "three.ico"},
-            {ext + "0002.ico", "large.ico"},  {ext + "0000.cur", "arrow.cur"},
-            {ext + "0001.cur", "paint.cur"},  {ext + "0000.bmp", "rgb3x2.bmp"},
-            {ext + "0001.bmp", "nine4.bmp"},  {ext + "0002.bmp", "grey8.bmp"},
-            {ext + "0004.bmp", "mono1.bmp"},  {ext + "0005.bmp", "high16.bmp"},
-            {ext + "0006.bmp", "alpha32.bmp"}};
+    const char* files[][2] = {
+        {"0000.ico", "images\\mono.ico"},   {"0001.ico", "images\\three.ico"},
+        {"0002.ico", "images\\large.ico"},  {"0000.cur", "images\\arrow.cur"},
+        {"0001.cur", "images\\paint.cur"},  {"0000.bmp", "images\\rgb3x2.bmp"},
+        {"0001.bmp", "images\\nine4.bmp"},  {"0002.bmp", "images\\grey8.bmp"},
+        {"0003.bmp", "images\\rle8.bmp"},   {"0004.bmp", "images\\mono1.bmp"},
+        {"0005.bmp", "images\\high16.bmp"}, {"0006.bmp", "images\\alpha32.bmp"},
+        {"0007.bmp", "images\\bf16.bmp"},   {"0008.bmp", "images\\bf32.bmp"},
+        {"0009.bmp", "images\\rle4.bmp"},   {"0000.gif", "images\\dots.gif"},
+        {"0000.jpg", "images\\photo.jpg"},  {"0000.mid", "media\\tune.mid"},
+        {"0000.mp3", "media\\beep.mp3"},    {"0001.mp3", "media\\click.mp3"},
+        {"0000.ogg", "media\\drip.ogg"},    {"0000.png", "images\\logo.png"},
+        {"0001.png", "images\\badge.png"},  {"0001.gif", "images\\stamp.gif"},
+        {"0001.jpg", "images\\card.jpg"},   {"0000.wav", "media\\chime.wav"}};
+    std::map<std::string, std::string> expected;
+    for (const auto& file : files) expected[ext + file[0]] = file[1];
+    return expected;
 }
 
-Bytes ExpectedBytes(const std::string& image) {
-    Bytes bytes = ReadAll(FixtureDir() + "\\images\\" + image);
+// Every kind but cursors switched off.
+const char* const ONLY_CURSORS = "/ico:0 /bmp:0 /png:0 /gif:0 /jpg:0 /mid:0 /mp3:0 /ogg:0 /wav:0";
+
+Bytes ExpectedBytes(const std::string& file) {
+    Bytes bytes = ReadAll(FixtureDir() + "\\" + file);
     // A colour cursor keeps the doubled height that the group stores.
-    if (image == "paint.cur") bytes[7] = 64;
+    if (file == "images\\paint.cur") bytes[7] = 64;
     return bytes;
 }
 
 UINT ImageTypeOf(const std::string& name) {
     std::string ext = name.substr(name.size() - 4);
     return ext == ".ico" ? IMAGE_ICON : ext == ".cur" ? IMAGE_CURSOR : IMAGE_BITMAP;
+}
+
+bool IsImageFile(const std::string& name) {
+    std::string ext = name.substr(name.size() - 4);
+    return ext == ".ico" || ext == ".cur" || ext == ".bmp";
 }
 
 void ExpectFixtureOutput(const std::string& folder, const std::string& ext,
@@ -183,6 +206,7 @@ void ExpectFixtureOutput(const std::string& folder, const std::string& ext,
         expectedNames.push_back(entry.first);
         EXPECT_EQ(ExpectedBytes(entry.second), ReadAll(folder + "\\" + entry.first)) << entry.first;
         int w = 0, h = 0;
+        if (!IsImageFile(entry.first)) continue;
         EXPECT_TRUE(
             LoadImageSize(folder + "\\" + entry.first, ImageTypeOf(entry.first), 0, 0, &w, &h))
             << entry.first;
@@ -204,11 +228,12 @@ TEST(PelnoreRun, SwitchesInAnyCaseTurnKindsOff) {
     std::string dir = testsupport::ScratchDir("switches");
     std::string a = CopyFixture(dir, "a.dll"), b = CopyFixture(dir, "b.dll"),
                 c = CopyFixture(dir, "c.dll");
-    RunPelnore("/ICO:0 " + Quote(a) + " /Cur:0");
-    ExpectFixtureOutput(dir + "\\a", "dll", ".ico.cur");
-    RunPelnore(Quote(b) + " /BMP:0 /avi:0 /WAV:0 /aNi:0");
-    ExpectFixtureOutput(dir + "\\b", "dll", ".bmp");
-    RunPelnore("/ico:0 /cur:0 /bmp:0 /avi:0 /wav:0 /ani:0 " + Quote(c));
+    RunPelnore("/ICO:0 " + Quote(a) + " /Cur:0 /PNG:0 /Mid:0");
+    ExpectFixtureOutput(dir + "\\a", "dll", ".ico.cur.png.mid");
+    RunPelnore(Quote(b) + " /BMP:0 /avi:0 /WAV:0 /aNi:0 /gif:0 /jpg:0 /mp3:0 /ogg:0");
+    ExpectFixtureOutput(dir + "\\b", "dll", ".bmp.wav.gif.jpg.mp3.ogg");
+    RunPelnore("/ico:0 /cur:0 /bmp:0 /avi:0 /wav:0 /ani:0 /png:0 /gif:0 /jpg:0 /mid:0 /mp3:0 "
+               "/ogg:0 " + Quote(c));
     EXPECT_FALSE(testsupport::FileExists(dir + "\\c"));
     // Not a switch, and no such file: ignored.
     RunPelnore("/ico:00 " + Quote(c) + " /cur:");
@@ -250,13 +275,13 @@ TEST(PelnoreRun, OutputNamesFollowTheSourceName) {
     ASSERT_TRUE(CreateDirectoryA(three.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(deeper.c_str(), nullptr));
     std::string twoDots = CopyFixture(two, "..dll"), threeDots = CopyFixture(deeper, "...dll");
-    RunPelnore("/ico:0 /bmp:0 " + Quote(twoDots) + " " + Quote(threeDots));
+    RunPelnore(std::string(ONLY_CURSORS) + " " + Quote(twoDots) + " " + Quote(threeDots));
     EXPECT_EQ((std::vector<std::string>{"..dll", "dll0000.cur", "dll0001.cur"}),
               testsupport::ListFolder(two));
     EXPECT_EQ((std::vector<std::string>{"deeper", "dll0000.cur", "dll0001.cur"}),
               testsupport::ListFolder(three));
     EXPECT_EQ((std::vector<std::string>{"...dll"}), testsupport::ListFolder(deeper));
-    EXPECT_EQ(ExpectedBytes("paint.cur"), ReadAll(three + "\\dll0001.cur"));
+    EXPECT_EQ(ExpectedBytes("images\\paint.cur"), ReadAll(three + "\\dll0001.cur"));
 }
 
 TEST(PelnoreRun, DriveRootSource) {
@@ -441,9 +466,13 @@ TEST(PelnoreRun, ResourceSizesBeyondTheMappedFileAreNotRead) {
     std::string direct = dir + "\\direct.dll";
     ASSERT_TRUE(CopyFileA(source.c_str(), direct.c_str(), FALSE));
     OutputBudget budget = OutputBudgetFor((long long)moduleSize);
-    ResourceEnumContext context = {0,       14,     ".ico", direct.c_str(), AssembleIconFile,
-                                   &budget, nullptr};
-    EXPECT_TRUE(OnResourceName(module, RT_GROUP_ICON, MAKEINTRESOURCEA(1), (LONG_PTR)&context));
+    ResourceSource loaded;
+    UseLoadedModule(module, &loaded);
+    ResourceType groups = IntegerResourceType(14);
+    ResourceSpan group;
+    ASSERT_TRUE(FindSourceResource(&loaded, &groups, MAKEINTRESOURCEA(1), &group));
+    SourceExtraction extraction = {direct.c_str(), direct.c_str(), 0, &budget, nullptr, nullptr};
+    EXPECT_TRUE(ExtractOneResource(&loaded, KIND_ICON, group, &extraction, 0));
     FreeLibrary(module);
     ExpectImageOfTheBytesThere(dir + "\\direct\\dll0000.ico", image, moduleSize);
 
@@ -743,10 +772,11 @@ TEST(Fallback, ReadOnlyMediumGivesTheSameFilesOnTheDesktopAndOneMessageAfterTheJ
     EXPECT_TRUE(ended) << "OK did not end the program";
     EXPECT_EQ(0u, exitCode);
 
-    // Byte for byte what the writable copy gave beside itself, WAVE included.
+    // Byte for byte what the writable copy gave beside itself, the appended
+    // WAVE stream included.
     std::map<std::string, Bytes> expected = FolderContents(writable + "\\ronly");
-    EXPECT_EQ(12u, expected.size());
-    EXPECT_EQ(1u, expected.count("dll0000.wav"));
+    EXPECT_EQ(ExpectedFixtureFiles("dll").size() + 1, expected.size());
+    EXPECT_EQ(1u, expected.count("dll0001.wav"));
     EXPECT_TRUE(expected == FolderContents(folderA));
     EXPECT_TRUE(expected == FolderContents(folderB));
     EXPECT_EQ((std::vector<std::string>{"ronly", "ronly (2)", "ronly (3)"}),
@@ -830,6 +860,46 @@ TEST(PelnoreRun, SystemModulesGiveOneFilePerGroup) {
     }
     EXPECT_GT(CountResources(dir + "\\user32.dll", RT_GROUP_CURSOR), 5u);
     EXPECT_GT(CountResources(dir + "\\shell32.dll", RT_GROUP_ICON), 20u);
+}
+
+// Windows 10 1903 and later keep the resources of many system files in
+// <Windows>\\SystemResources\\<file name>.mun; Wine has no such folder, so the
+// test makes one: a stub in the system folder with an icon group of its own,
+// and the fixture module as its .mun.
+TEST(PelnoreRun, SystemFileWithAMunModuleGivesTheMunResources) {
+    char windows[MAX_PATH], system[MAX_PATH];
+    ASSERT_NE(0u, GetWindowsDirectoryA(windows, MAX_PATH));
+    ASSERT_NE(0u, GetSystemDirectoryA(system, MAX_PATH));
+    std::string resources = std::string(windows) + "\\SystemResources";
+    bool madeResources = CreateDirectoryA(resources.c_str(), nullptr) != FALSE;
+    std::string stub = std::string(system) + "\\plnstub.dll", mun = resources + "\\plnstub.dll.mun";
+    Bytes image = MakeIconImage(16, 16, 4, 7);
+    ASSERT_TRUE(BuildModule(
+        stub, {{RT_ICON, "#1", image},
+               {RT_GROUP_ICON, "#1",
+                Join({GroupHeader(1, 1), IconGroupEntry(16, 16, 16, 4, (unsigned long)image.size(), 1)})}}));
+    ASSERT_TRUE(CopyFileA((FixtureDir() + "\\fixture.dll").c_str(), mun.c_str(), FALSE));
+    std::string elsewhere = testsupport::ScratchDir("mun") + "\\plnstub.dll";
+    ASSERT_TRUE(CopyFileA(stub.c_str(), elsewhere.c_str(), FALSE));
+
+    // The .mun's resources, beside the stub, under the stub's name; a copy of
+    // the stub outside the system folders keeps its own; a .mun given by name
+    // is a module like any other.
+    RunPelnore(Quote(stub) + " " + Quote(elsewhere) + " " + Quote(mun));
+    std::string out = std::string(system) + "\\plnstub";
+    ExpectFixtureOutput(out, "dll");
+    std::string own = elsewhere.substr(0, elsewhere.size() - 4);
+    EXPECT_EQ(std::vector<std::string>{"dll0000.ico"}, testsupport::ListFolder(own));
+    ExpectFixtureOutput(resources + "\\plnstub.dll", "mun");
+    printf("stub %s: 1 icon group of its own; %s: the fixture's %u resources files\n"
+           "  written into %s: %u files\n",
+           stub.c_str(), mun.c_str(), (unsigned)ExpectedFixtureFiles("dll").size(), out.c_str(),
+           (unsigned)testsupport::ListFolder(out).size());
+    testsupport::RemoveTree(out);
+    DeleteFileA(stub.c_str());
+    testsupport::RemoveTree(resources + "\\plnstub.dll");
+    DeleteFileA(mun.c_str());
+    if (madeResources) RemoveDirectoryA(resources.c_str());
 }
 
 // ---------------------------------------------------------------- 16-bit (NE) twins
