@@ -4,8 +4,13 @@ clips of uncompressed frames and two animated cursors. One of each is built
 into the module as a custom resource; the demo appends the others to its copy
 of the module, so both ways of carrying a stream are shown.
 
+Also the sounds that programs keep as resources of their own types, each a
+real file of its format: a Standard MIDI file, MPEG audio frames bare and
+behind an ID3v2 tag, an Ogg stream, and a plain text that is none of them.
+
 Run it again after changing a drawing; the files it writes into media/ are
 committed, so the build needs no Python."""
+import hashlib
 import math
 import os
 import struct
@@ -138,6 +143,157 @@ def ani(frames, jiffies):
     return riff(b"ACON", chunk(b"anih", anih) + list_chunk(b"fram", icons))
 
 
+# ------------------------------------------------------------------ MIDI
+def variable_length(value):
+    """MIDI's variable-length quantity: seven bits a byte, high bit on all but
+    the last."""
+    out = bytes((value & 0x7F,))
+    value >>= 7
+    while value:
+        out = bytes((0x80 | value & 0x7F,)) + out
+        value >>= 7
+    return out
+
+
+def midi(notes, ticks_per_quarter=96, program=11):
+    """Format 0, one track: tempo, instrument, then each (note, quarters) in
+    turn. Note-offs are note-ons of velocity 0 under running status, as
+    sequencers write them."""
+    events = [(0, b"\xFF\x51\x03" + (500000).to_bytes(3, "big")),  # 120 beats a minute
+              (0, b"\xFF\x58\x04\x04\x02\x18\x08"),  # 4/4
+              (0, bytes((0xC0, program)))]
+    first = True
+    for note, quarters in notes:
+        events.append((0, (b"\x90" if first else b"") + bytes((note, 100))))
+        events.append((ticks_per_quarter * quarters, bytes((note, 0))))
+        first = False
+    events.append((0, b"\xFF\x2F\x00"))  # end of track
+    track = b"".join(variable_length(delta) + data for delta, data in events)
+    header = b"MThd" + struct.pack(">IHHH", 6, 0, 1, ticks_per_quarter)
+    return header + b"MTrk" + struct.pack(">I", len(track)) + track
+
+
+# ------------------------------------------------------------------ MPEG audio
+def mp3_frames(count):
+    """MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, mono, no CRC. Side information
+    and main data are all zeros: no granule holds coded bits, so the frames
+    decode to silence. A frame is 144 * 128000 / 44100 = 417.96 bytes; the
+    padding byte is added where the running remainder says so, as encoders do."""
+    out = b""
+    remainder = 0
+    for _ in range(count):
+        remainder += 144 * 128000 % 44100
+        padding = remainder >= 44100
+        remainder %= 44100
+        length = 144 * 128000 // 44100 + padding
+        header = bytes((0xFF, 0xFB, 0x90 | padding << 1, 0xC4))  # mono, original
+        out += header + b"\0" * (length - 4)
+    return out
+
+
+def id3v2_tag(title):
+    """An ID3v2.3 tag holding one title frame; the tag's size is synch-safe
+    (seven bits a byte), the frame's is not."""
+    text = b"\0" + title.encode("latin-1")  # encoding 0: ISO-8859-1
+    frame = b"TIT2" + struct.pack(">IH", len(text), 0) + text
+    size = len(frame)
+    synch_safe = bytes(((size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F))
+    return b"ID3\x03\x00\x00" + synch_safe + frame
+
+
+# ------------------------------------------------------------------ Ogg
+def ogg_crc(data):
+    """Ogg's CRC-32: polynomial 0x04C11DB7, not reflected, starting at 0, no
+    final inversion."""
+    crc = 0
+    for byte in data:
+        crc ^= byte << 24
+        for _ in range(8):
+            crc = (crc << 1 ^ 0x04C11DB7 if crc & 0x80000000 else crc << 1) & 0xFFFFFFFF
+    return crc
+
+
+def ogg_page(packets, serial, sequence, granule, flags):
+    """One page holding whole packets: each packet's lacing values (255s, then
+    the rest, which may be 0), then their bytes."""
+    lacing = b""
+    for packet in packets:
+        lacing += b"\xFF" * (len(packet) // 255) + bytes((len(packet) % 255,))
+    assert len(lacing) <= 255
+    page = (b"OggS\x00" + bytes((flags,)) + struct.pack("<qII", granule, serial, sequence) +
+            b"\0\0\0\0" + bytes((len(lacing),)) + lacing + b"".join(packets))
+    return page[:22] + struct.pack("<I", ogg_crc(page)) + page[26:]
+
+
+def crc8(data):
+    crc = 0
+    for byte in data:
+        crc ^= byte
+        for _ in range(8):
+            crc = (crc << 1 ^ 0x07 if crc & 0x80 else crc << 1) & 0xFF
+    return crc
+
+
+def crc16(data):
+    crc = 0
+    for byte in data:
+        crc ^= byte << 8
+        for _ in range(8):
+            crc = (crc << 1 ^ 0x8005 if crc & 0x8000 else crc << 1) & 0xFFFF
+    return crc
+
+
+FLAC_BLOCK = 256  # block size code 8
+FLAC_RATE = 8000  # sample rate code 4
+
+
+def flac_frame(number, samples):
+    """A frame of one channel of 8-bit samples kept verbatim."""
+    header = bytes((0xFF, 0xF8, 0x84, 0x02, number))  # fixed blocks; mono, 8 bits; frame number
+    header += bytes((crc8(header),))
+    frame = header + b"\x02" + bytes(s & 0xFF for s in samples)  # a verbatim subframe
+    return frame + struct.pack(">H", crc16(frame))
+
+
+def ogg_flac(samples, serial):
+    """FLAC in Ogg: the first page carries the mapping's header packet with the
+    stream information, the second the comment block, then the audio pages, two
+    frames a page, each page's granule the count of samples ended on it."""
+    frames = [flac_frame(i, samples[i * FLAC_BLOCK:(i + 1) * FLAC_BLOCK])
+              for i in range(len(samples) // FLAC_BLOCK)]
+    frame_size = len(frames[0])
+    info = struct.pack(">HH", FLAC_BLOCK, FLAC_BLOCK) + frame_size.to_bytes(3, "big") * 2
+    info += (FLAC_RATE << 44 | 0 << 41 | 7 << 36 | len(samples)).to_bytes(8, "big")
+    info += hashlib.md5(bytes(s & 0xFF for s in samples)).digest()
+    first = b"\x7FFLAC\x01\x00" + struct.pack(">H", 1) + b"fLaC" + b"\x00" + len(info).to_bytes(
+        3, "big") + info
+    vendor = b"pelnore samples"
+    comments = struct.pack("<I", len(vendor)) + vendor + struct.pack("<I", 0)
+    second = b"\x84" + len(comments).to_bytes(3, "big") + comments  # the last metadata block
+    pages = [ogg_page([first], serial, 0, 0, 0x02), ogg_page([second], serial, 1, 0, 0x00)]
+    for i in range(0, len(frames), 2):
+        last = i + 2 >= len(frames)
+        pages.append(ogg_page(frames[i:i + 2], serial, len(pages), (i + 2) * FLAC_BLOCK,
+                              0x04 if last else 0x00))
+    return b"".join(pages)
+
+
+def drip(count):
+    """A falling drop: a tone gliding upwards that dies away fast."""
+    samples = []
+    phase = 0.0
+    for i in range(count):
+        phase += 2 * math.pi * (500 + 2 * i) / FLAC_RATE
+        samples.append(int(round(100 * math.sin(phase) * math.exp(-i / 180))))
+    return samples
+
+
+NOTES = b"""pelnore sample notes
+This text is kept as a resource of its own type.
+It is no picture and no sound, so no file is written for it.
+"""
+
+
 def main():
     os.makedirs(HERE, exist_ok=True)
     files = {
@@ -147,6 +303,11 @@ def main():
         "bar.avi": avi([growing_bar(i, 12, (30, 160, 60)) for i in range(12)], 12, 12, 8),
         "spoke.ani": ani([spoke_frame(i * math.pi / 4) for i in range(4)], 8),
         "dots.ani": ani([dot_frame(i) for i in range(1, 4)], 12),
+        "tune.mid": midi([(60, 1), (64, 1), (67, 1), (72, 2)]),
+        "beep.mp3": mp3_frames(3),
+        "click.mp3": id3v2_tag("Click") + mp3_frames(3),
+        "drip.ogg": ogg_flac(drip(4 * FLAC_BLOCK), 0x50495244),
+        "notes.txt": NOTES,
     }
     for name, data in files.items():
         with open(os.path.join(HERE, name), "wb") as f:

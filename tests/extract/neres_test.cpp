@@ -6,6 +6,8 @@
 
 #include <string.h>
 
+#include <set>
+
 #include "../../extract/neres.h"
 #include "../support/testsupport.h"
 #include "newriter.h"
@@ -63,17 +65,28 @@ void ExpectResourceBytes(const ModuleCopy& copy, const NeResource& r, const Byte
 TEST(NeResources, TwinOfTheFixtureHoldsItsResourcesInTheLoadersOrder) {
     std::vector<NeResourceSpec> specs = ResourcesOfPeModule(FixtureModule());
     ASSERT_FALSE(specs.empty());
+    // The named types' blocks come first in the table, and the reader must
+    // step over them to every integer type behind them.
+    std::set<unsigned> types;
+    size_t ofNamedTypes = 0;
+    for (const NeResourceSpec& planted : specs) {
+        if (planted.typeName.empty()) types.insert(planted.type);
+        ofNamedTypes += !planted.typeName.empty();
+    }
+    EXPECT_FALSE(specs[0].typeName.empty());
+    EXPECT_EQ((std::set<unsigned>{1, 2, 3, 10, 12, 14}), types);
+    EXPECT_EQ(9u, ofNamedTypes);
     for (unsigned shift : {4u, 9u, 15u}) {
         SCOPED_TRACE(shift);
         ModuleCopy copy;
         ASSERT_TRUE(OpenCopy(WriteNeModule(specs, shift).bytes, &copy));
         EXPECT_EQ(shift, copy.module.shift);
         size_t groups = 0;
-        for (uint16_t type : {14, 12, 2, 3, 1}) {
-            std::vector<NeResource> found = ResourcesOfType(copy.module, type);
+        for (unsigned type : types) {
+            std::vector<NeResource> found = ResourcesOfType(copy.module, (uint16_t)type);
             size_t at = 0;
             for (const NeResourceSpec& planted : specs) {
-                if (planted.type != type) continue;
+                if (!planted.typeName.empty() || planted.type != type) continue;
                 ASSERT_LT(at, found.size());
                 const NeResource& r = found[at++];
                 EXPECT_EQ(!planted.name.empty(), r.named);

@@ -4,6 +4,7 @@
 // resources, each at a multiple of the alignment unit.
 #include "newriter.h"
 
+#include <algorithm>
 #include <map>
 
 namespace netest {
@@ -29,19 +30,21 @@ void SetDword(Bytes* b, size_t at, size_t value) {
 }
 
 void PutName(Bytes* b, const std::string& name) {
-    b->push_back((unsigned char)name.size());
-    b->insert(b->end(), name.begin(), name.end());
+    size_t length = std::min<size_t>(name.size(), 255);  // what a length byte can say
+    b->push_back((unsigned char)length);
+    b->insert(b->end(), name.begin(), name.begin() + length);
 }
 
 // The types in the order of their first resource, each with its resources.
 std::vector<std::vector<const NeResourceSpec*>> GroupByType(
     const std::vector<NeResourceSpec>& resources) {
     std::vector<std::vector<const NeResourceSpec*>> blocks;
-    std::map<unsigned, size_t> blockOfType;
+    std::map<std::pair<std::string, unsigned>, size_t> blockOfType;
     for (const NeResourceSpec& r : resources) {
-        auto found = blockOfType.find(r.type);
+        std::pair<std::string, unsigned> type(r.typeName, r.typeName.empty() ? r.type : 0);
+        auto found = blockOfType.find(type);
         if (found == blockOfType.end()) {
-            found = blockOfType.emplace(r.type, blocks.size()).first;
+            found = blockOfType.emplace(type, blocks.size()).first;
             blocks.emplace_back();
         }
         blocks[found->second].push_back(&r);
@@ -72,10 +75,13 @@ std::map<const NeResourceSpec*, size_t> WriteResourceTable(
     image->table = b.size();
     PutWord(&b, shift);
     std::map<const NeResourceSpec*, size_t> entryOf;
-    std::vector<std::pair<size_t, const NeResourceSpec*>> namedEntries;
+    // Where a name's offset goes (a type id or an entry's id word), and the name.
+    std::vector<std::pair<size_t, const std::string*>> names;
     for (const auto& block : GroupByType(resources)) {
         image->typeBlocks.push_back(b.size());
-        PutWord(&b, 0x8000 | block[0]->type);
+        const NeResourceSpec* first = block[0];
+        if (!first->typeName.empty()) names.push_back({b.size(), &first->typeName});
+        PutWord(&b, first->typeName.empty() ? 0x8000 | first->type : 0);
         PutWord(&b, (unsigned)block.size());
         PutDword(&b, 0);
         for (const NeResourceSpec* r : block) {
@@ -84,16 +90,17 @@ std::map<const NeResourceSpec*, size_t> WriteResourceTable(
             PutWord(&b, 0);
             PutWord(&b, 0);
             PutWord(&b, RESOURCE_FLAGS);
+            if (!r->name.empty()) names.push_back({b.size(), &r->name});
             PutWord(&b, r->name.empty() ? 0x8000 | r->id : 0);
             PutWord(&b, 0);
             PutWord(&b, 0);
-            if (!r->name.empty()) namedEntries.push_back({b.size() - 6, r});
         }
     }
     PutWord(&b, 0);
-    for (const auto& named : namedEntries) {
+    // Offsets from the table's start, as the NE loader reads them.
+    for (const auto& named : names) {
         SetWord(&b, named.first, b.size() - image->table);
-        PutName(&b, named.second->name);
+        PutName(&b, *named.second);
     }
     b.push_back(0);
     return entryOf;
@@ -156,10 +163,9 @@ NeImage WriteNeModule(const std::vector<NeResourceSpec>& resources, unsigned shi
 
 namespace {
 
-struct PeModule {
-    HMODULE module;
-    std::vector<NeResourceSpec>* resources;
-    unsigned type;
+struct PeType {
+    unsigned id;
+    std::string name;  // empty for an integer type
 };
 
 Bytes ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type) {
@@ -170,28 +176,29 @@ Bytes ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type) {
     return Bytes(data, data + SizeofResource(module, found));
 }
 
-void AddImage(PeModule* pe, unsigned type, unsigned id) {
-    for (const NeResourceSpec& r : *pe->resources)
-        if (r.type == type && r.name.empty() && r.id == id) return;
-    pe->resources->push_back(
-        {type, id, "", ResourceBytes(pe->module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(type))});
+BOOL CALLBACK AddType(HMODULE, LPSTR type, LONG_PTR context) {
+    std::vector<PeType>* types = (std::vector<PeType>*)context;
+    if (IS_INTRESOURCE(type))
+        types->push_back({(unsigned)(ULONG_PTR)type, ""});
+    else
+        types->push_back({0, type});
+    return TRUE;
 }
 
+struct PeNames {
+    const PeType* type;
+    std::vector<NeResourceSpec>* resources;
+};
+
 BOOL CALLBACK AddResource(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context) {
-    PeModule* pe = (PeModule*)context;
-    NeResourceSpec planted = {pe->type, 0, "", ResourceBytes(module, name, type)};
+    PeNames* pe = (PeNames*)context;
+    NeResourceSpec planted = {pe->type->id, 0, "", ResourceBytes(module, name, type),
+                              pe->type->name};
     if (IS_INTRESOURCE(name))
         planted.id = (unsigned)(ULONG_PTR)name;
     else
         planted.name = name;
     pe->resources->push_back(planted);
-    // A group's images follow it; the group entry's identifier is at 12.
-    if (pe->type == 14 || pe->type == 12) {
-        Bytes group = pe->resources->back().bytes;
-        unsigned count = group.size() >= 6 ? restest::GetWord(group, 4) : 0;
-        for (unsigned i = 0; i < count && 6 + 14 * (i + 1) <= group.size(); i++)
-            AddImage(pe, pe->type == 14 ? 3 : 1, restest::GetWord(group, 6 + 14 * i + 12));
-    }
     return TRUE;
 }
 
@@ -201,9 +208,12 @@ std::vector<NeResourceSpec> ResourcesOfPeModule(const std::string& path) {
     std::vector<NeResourceSpec> resources;
     HMODULE module = restest::LoadDataModule(path);
     if (module == nullptr) return resources;
-    for (unsigned type : {14u, 12u, 2u}) {
-        PeModule pe = {module, &resources, type};
-        EnumResourceNamesA(module, MAKEINTRESOURCEA(type), AddResource, (LONG_PTR)&pe);
+    std::vector<PeType> types;
+    EnumResourceTypesA(module, AddType, (LONG_PTR)&types);
+    for (const PeType& type : types) {
+        PeNames pe = {&type, &resources};
+        LPCSTR typeId = type.name.empty() ? MAKEINTRESOURCEA(type.id) : type.name.c_str();
+        EnumResourceNamesA(module, typeId, AddResource, (LONG_PTR)&pe);
     }
     FreeLibrary(module);
     return resources;
