@@ -944,16 +944,25 @@ TEST(PelnoreRun, NeTwinsGiveThePeModulesFiles) {
         EXPECT_FALSE(names.empty()) << t.name;
         EXPECT_EQ(names, testsupport::ListFolder(neOut)) << t.name;
         for (const std::string& name : names) {
-            EXPECT_EQ(ReadAll(peOut + "\\" + name), ReadAll(neOut + "\\" + name))
-                << t.name << " " << name;
+            Bytes pe = ReadAll(peOut + "\\" + name), ne = ReadAll(neOut + "\\" + name);
+            if (!IsImageFile(name)) {
+                // A resource written as it is keeps the padding of its last NE
+                // unit: the writer's 0xCC bytes.
+                ASSERT_GE(ne.size(), pe.size()) << t.name << " " << name;
+                EXPECT_LT(ne.size() - pe.size(), 1u << t.shift) << t.name << " " << name;
+                EXPECT_EQ(Bytes(ne.size() - pe.size(), 0xCC), Bytes(ne.begin() + pe.size(), ne.end()));
+                ne.resize(pe.size());
+            }
+            EXPECT_EQ(pe, ne) << t.name << " " << name;
             int w = 0, h = 0;
+            if (!IsImageFile(name)) continue;
             EXPECT_TRUE(LoadImageSize(neOut + "\\" + name, ImageTypeOf(name), 0, 0, &w, &h))
                 << t.name << " " << name;
         }
         printf("%s: %u files from the PE module, %u from its NE twin\n", t.name.c_str(),
                (unsigned)names.size(), (unsigned)testsupport::ListFolder(neOut).size());
     }
-    ExpectFixtureOutput(dir + "\\ne\\fixture", "dll");
+    ExpectFixtureOutput(dir + "\\fixture", "dll", ".wav");
 }
 
 }  // namespace
