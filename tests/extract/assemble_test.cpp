@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../../extract/assemble.h"
+#include "../../extract/content.h"
 #include "../support/testsupport.h"
 #include "resbuilder.h"
 
@@ -331,6 +332,33 @@ TEST(ColourTable, EntriesPerBitCount) {
     EXPECT_EQ(0, ColourTableEntries(32));
     EXPECT_EQ(-1, ColourTableEntries(0));
     EXPECT_EQ(-1, ColourTableEntries(12));
+}
+
+// Each input is recognised as a format of that extension (null: none).
+void ExpectRecognisedAs(const char* extension, std::initializer_list<std::string> inputs) {
+    for (const std::string& bytes : inputs) {
+        const auto* format = RecogniseContent((const unsigned char*)bytes.data(), bytes.size());
+        EXPECT_STREQ(extension, format ? format->extension : nullptr) << bytes.substr(0, 12);
+    }
+}
+
+TEST(RecogniseContent, FirstBytesDecideTheFormat) {
+    using namespace std::string_literals;
+    // Frames of 417 bytes (MPEG-1 layer III), 312 (layer I) and 262 (MPEG-2 layer III, padded).
+    std::string l3 = "\xFF\xFB\x90\x00"s, l1 = "\xFF\xFF\x90\x00"s, m2 = "\xFF\xF3\x92\x00"s;
+    std::string frame = l3 + std::string(413, 'U');
+    ExpectRecognisedAs(".png", {"\x89PNG\r\n\x1A\n"s});
+    ExpectRecognisedAs(".gif", {"GIF87a", "GIF89a"});
+    ExpectRecognisedAs(".jpg", {"\xFF\xD8\xFF\xE0"s, "\xFF\xD8\xFF\xC0"s});
+    ExpectRecognisedAs(".mid", {"MThd\0\0\0\x06"s});
+    ExpectRecognisedAs(".mp3", {"ID3\x04\0\0\0\0\x01\x7F"s, frame + l3,
+                                l1 + std::string(308, 0) + l1, m2 + std::string(258, 0) + m2});
+    ExpectRecognisedAs(".ogg", {"OggS\0"s});
+    ExpectRecognisedAs(
+        nullptr, {"GIF87b", "\xFF\xD8\xFF"s, "\xFF\xD8\xFF\xFF"s, "MThd\0\0\0\x07"s,
+                  "ID3\x03\0\0\0\0\x80\0"s, "ID3\x05\0\0\0\0\0\0"s, "ID3\x03\0\0\0\0\0"s, frame,
+                  frame + l3.substr(0, 3), frame + m2, m2 + std::string(257, 0) + m2, "OggS\x01"s,
+                  "RIFF\x04\0\0\0WAVE"s, "plain text", ""});
 }
 
 }  // namespace
