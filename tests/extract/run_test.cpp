@@ -152,15 +152,14 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
 // ---------------------------------------------------------------- pelnore.exe on the fixture
 
 // What the fixture module's resources were built from, by output name: the
-// string-named groups come first in the enumeration, and the run-length
-// bitmap (index 3) gives no file.
+// string-named groups come first in the enumeration.
 std::map<std::string, std::string> ExpectedFixtureFiles(const std::string& ext) {
     return {{ext + "0000.ico", "mono.ico"},   {ext + "0001.ico", "three.ico"},
             {ext + "0002.ico", "large.ico"},  {ext + "0000.cur", "arrow.cur"},
             {ext + "0001.cur", "paint.cur"},  {ext + "0000.bmp", "rgb3x2.bmp"},
             {ext + "0001.bmp", "nine4.bmp"},  {ext + "0002.bmp", "grey8.bmp"},
-            {ext + "0004.bmp", "mono1.bmp"},  {ext + "0005.bmp", "high16.bmp"},
-            {ext + "0006.bmp", "alpha32.bmp"}};
+            {ext + "0003.bmp", "rle8.bmp"},   {ext + "0004.bmp", "mono1.bmp"},
+            {ext + "0005.bmp", "high16.bmp"}, {ext + "0006.bmp", "alpha32.bmp"}};
 }
 
 Bytes ExpectedBytes(const std::string& image) {
@@ -745,7 +744,7 @@ TEST(Fallback, ReadOnlyMediumGivesTheSameFilesOnTheDesktopAndOneMessageAfterTheJ
 
     // Byte for byte what the writable copy gave beside itself, WAVE included.
     std::map<std::string, Bytes> expected = FolderContents(writable + "\\ronly");
-    EXPECT_EQ(12u, expected.size());
+    EXPECT_EQ(13u, expected.size());
     EXPECT_EQ(1u, expected.count("dll0000.wav"));
     EXPECT_TRUE(expected == FolderContents(folderA));
     EXPECT_TRUE(expected == FolderContents(folderB));
