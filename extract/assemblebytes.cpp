@@ -18,7 +18,11 @@ const size_t FILE_HEADER_SIZE = 14;
 const size_t INFO_HEADER_SIZE = 40;
 const uint16_t RESOURCE_CURSOR = 1;
 const uint16_t RESOURCE_ICON = 3;
+const size_t MASKS_SIZE = 12;
 const uint32_t BI_RGB_COMPRESSION = 0;
+const uint32_t BI_RLE8_COMPRESSION = 1;
+const uint32_t BI_RLE4_COMPRESSION = 2;
+const uint32_t BI_BITFIELDS_COMPRESSION = 3;
 
 // Entries that the group both claims and holds.
 size_t HeldEntryCount(ResourceSpan group) {
@@ -147,45 +151,126 @@ int ColourTableEntries(uint16_t bitCount) {
 
 namespace {
 
+// The fields of the 40-byte info header (and of the first 40 bytes of the
+// longer ones) that decide the layout of a packed bitmap.
+struct InfoHeader {
+    uint32_t headerSize;
+    int32_t width;
+    int32_t height;
+    uint16_t planes;
+    uint16_t bitCount;
+    uint32_t compression;
+    uint32_t imageSize;
+    uint32_t coloursUsed;
+};
+
+InfoHeader ReadInfoHeader(const unsigned char* p) {
+    InfoHeader h;
+    h.headerSize = ReadLE32(p);
+    h.width = (int32_t)ReadLE32(p + 4);
+    h.height = (int32_t)ReadLE32(p + 8);
+    h.planes = ReadLE16(p + 12);
+    h.bitCount = ReadLE16(p + 14);
+    h.compression = ReadLE32(p + 16);
+    h.imageSize = ReadLE32(p + 20);
+    h.coloursUsed = ReadLE32(p + 32);
+    return h;
+}
+
+// The compressions a file can be written for, and the bit counts they allow
+// (0: every bit count that has a colour table rule). Run-length pixels are as
+// long as the header says; bit-field masks are three DWORDs. JPEG and PNG
+// bitmaps (4 and 5) are left out: GDI takes those from printer drivers only,
+// so that such a file would open nowhere.
+struct CompressionRule {
+    uint32_t compression;
+    uint16_t bitCount;
+    bool runLength;
+    bool masks;
+};
+const CompressionRule COMPRESSION_RULES[] = {
+    {BI_RGB_COMPRESSION, 0, false, false},       {BI_RLE8_COMPRESSION, 8, true, false},
+    {BI_RLE4_COMPRESSION, 4, true, false},       {BI_BITFIELDS_COMPRESSION, 16, false, true},
+    {BI_BITFIELDS_COMPRESSION, 32, false, true},
+};
+
+const CompressionRule* FindCompressionRule(const InfoHeader& h) {
+    for (const CompressionRule& rule : COMPRESSION_RULES) {
+        if (rule.compression == h.compression &&
+            (rule.bitCount == 0 || rule.bitCount == h.bitCount))
+            return &rule;
+    }
+    return nullptr;
+}
+
+// Bytes of bit-field masks between the header and the colour table: only
+// after a 40-byte header; the longer headers hold the masks themselves, from
+// the 52-byte one on. False for a header that has room for them neither way.
+bool MaskBytes(const InfoHeader& h, const CompressionRule& rule, uint64_t* bytes) {
+    *bytes = 0;
+    if (!rule.masks) return true;
+    if (h.headerSize == INFO_HEADER_SIZE) {
+        *bytes = MASKS_SIZE;
+        return true;
+    }
+    return h.headerSize >= INFO_HEADER_SIZE + MASKS_SIZE;
+}
+
+// Colour table entries, or -1 when the bit count has none or biClrUsed
+// claims more than it can have.
+int TableEntries(const InfoHeader& h) {
+    int entries = ColourTableEntries(h.bitCount);
+    if (entries < 0 || h.coloursUsed == 0) return entries;
+    // A palette may be shorter than the bit count allows, never longer.
+    if (entries > 0 && h.coloursUsed > (uint32_t)entries) return -1;
+    if (h.coloursUsed > 256) return -1;
+    return (int)h.coloursUsed;
+}
+
+// Bytes of pixels, checked only against what may be available: the sum of
+// all parts is checked against the resource by the caller.
+bool PixelBytes(const InfoHeader& h, const CompressionRule& rule, size_t available,
+                uint64_t* bytes) {
+    if (h.width <= 0 || h.height == 0) return false;
+    if (rule.runLength) {
+        // Runs decode from the bottom row up: no top-down form, and the
+        // length of the runs is known only from biSizeImage.
+        if (h.height < 0 || h.imageSize == 0) return false;
+        *bytes = h.imageSize;
+        return true;
+    }
+    // Negative heights are top-down bitmaps: as many rows, stored the other way.
+    uint64_t rows = h.height < 0 ? 0ull - (uint64_t)(int64_t)h.height : (uint64_t)h.height;
+    uint64_t rowSize = (((uint64_t)h.width * h.bitCount + 31) / 32) * 4;
+    // Checked before multiplying: the product of two 32-bit counts may wrap.
+    if (rows > available / rowSize) return false;
+    *bytes = rowSize * rows;
+    return true;
+}
+
 // What the info header says, checked: false when no correct file can be
 // built from the resource's own bytes.
 struct BitmapLayout {
-    uint64_t headerAndTable;  // info header plus colour table
-    uint64_t total;           // whole file
+    uint64_t beforePixels;  // info header, masks and colour table
+    uint64_t total;         // whole file
 };
 
 bool MeasureBitmap(ResourceSpan dib, BitmapLayout* layout) {
     if (dib.bytes == nullptr || dib.size < INFO_HEADER_SIZE) return false;
-    const unsigned char* p = dib.bytes;
-    uint32_t headerSize = ReadLE32(p);
-    int32_t width = (int32_t)ReadLE32(p + 4);
-    int32_t height = (int32_t)ReadLE32(p + 8);
-    uint16_t planes = ReadLE16(p + 12);
-    uint16_t bitCount = ReadLE16(p + 14);
-    uint32_t compression = ReadLE32(p + 16);
-    uint32_t coloursUsed = ReadLE32(p + 32);
+    InfoHeader h = ReadInfoHeader(dib.bytes);
     // Longer headers (the V4 and V5 ones) keep the same first 40 bytes; shorter
     // ones lay their fields out differently.
-    if (headerSize < INFO_HEADER_SIZE || headerSize > dib.size) return false;
-    if (compression != BI_RGB_COMPRESSION || planes != 1) return false;
-    int entries = ColourTableEntries(bitCount);
-    if (entries < 0) return false;
-    if (coloursUsed != 0) {
-        // A palette may be shorter than the bit count allows, never longer.
-        if (entries > 0 && coloursUsed > (uint32_t)entries) return false;
-        if (coloursUsed > 256) return false;
-        entries = (int)coloursUsed;
-    }
-    if (width <= 0 || height == 0) return false;
-    // Negative heights are top-down bitmaps: as many rows, stored the other way.
-    uint64_t rows = height < 0 ? 0ull - (uint64_t)(int64_t)height : (uint64_t)height;
-    uint64_t rowSize = (((uint64_t)width * bitCount + 31) / 32) * 4;
-    // Checked before multiplying: the product of two 32-bit counts may wrap.
-    if (rows > dib.size / rowSize) return false;
-    layout->headerAndTable = headerSize + 4ull * (unsigned)entries;
-    uint64_t resourceBytes = layout->headerAndTable + rowSize * rows;
-    // The pixels must all be in the resource: no file rather than one padded
-    // or filled from beyond it.
+    if (h.headerSize < INFO_HEADER_SIZE || h.headerSize > dib.size || h.planes != 1) return false;
+    const CompressionRule* rule = FindCompressionRule(h);
+    if (rule == nullptr) return false;
+    uint64_t masks = 0, pixels = 0;
+    int entries = TableEntries(h);
+    if (entries < 0 || !MaskBytes(h, *rule, &masks)) return false;
+    if (!PixelBytes(h, *rule, dib.size, &pixels)) return false;
+    layout->beforePixels = h.headerSize + masks + 4ull * (unsigned)entries;
+    uint64_t resourceBytes = layout->beforePixels + pixels;
+    // Header, masks, table and pixels must all be in the resource: no file
+    // rather than one padded or filled from beyond it.
     if (resourceBytes > dib.size) return false;
     layout->total = FILE_HEADER_SIZE + resourceBytes;
     return layout->total <= MAX_ASSEMBLED_FILE;
@@ -200,7 +285,7 @@ size_t AssembleBitmapBytes(unsigned char* out, ResourceSpan dib) {
         WriteLE16(out, 0x4D42);  // "BM"
         WriteLE32(out + 2, (uint32_t)layout.total);
         WriteLE32(out + 6, 0);
-        WriteLE32(out + 10, (uint32_t)(FILE_HEADER_SIZE + layout.headerAndTable));
+        WriteLE32(out + 10, (uint32_t)(FILE_HEADER_SIZE + layout.beforePixels));
         memcpy(out + FILE_HEADER_SIZE, dib.bytes, (size_t)layout.total - FILE_HEADER_SIZE);
     }
     return (size_t)layout.total;

@@ -33,8 +33,18 @@ size_t AssembleGroupBytes(unsigned char* out, ResourceSpan group, GroupKind kind
                           const ImageSource* images);
 
 // The .bmp file image of a packed device-independent bitmap, measured or
-// filled as above; 0 for a bitmap that gives no correct file from its own
-// bytes (compressed, unknown depth, pixels missing).
+// filled as above: the 14-byte file header, then the resource's first bytes up
+// to the end of its pixels. Accepted: an info header of 40 bytes or more with
+// one plane and
+// - BI_RGB at 1, 2, 4, 8, 16, 24 or 32 bits, bottom-up or top-down;
+// - BI_BITFIELDS at 16 or 32 bits, the three masks after a 40-byte header or
+//   inside one of 52 bytes or more, bottom-up or top-down;
+// - BI_RLE8 at 8 bits and BI_RLE4 at 4 bits, bottom-up only, with pixel bytes
+//   biSizeImage (not 0).
+// The colour table has the entries the bit count implies, or biClrUsed ones
+// where that is not more. 0 for every other bitmap (other headers and
+// compressions, JPEG and PNG ones among them) and for one whose header, masks,
+// table or pixels are not all in the resource.
 size_t AssembleBitmapBytes(unsigned char* out, ResourceSpan dib);
 
 // Colour-table entries that a bit count implies, or -1 for a bit count that no

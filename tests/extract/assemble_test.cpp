@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../../extract/assemble.h"
+#include "../../extract/content.h"
 #include "../support/testsupport.h"
 #include "resbuilder.h"
 
@@ -236,6 +237,14 @@ Bytes FileHeader(unsigned long total, unsigned long offBits) {
     return b;
 }
 
+// A run-length bitmap of 8 or 4 bits whose pixels, biSizeImage bytes, are runs.
+Bytes RunLengthDib(long width, long height, unsigned bits, const Bytes& runs) {
+    Bytes dib = MakeDib(width, height, bits, 1u << bits, bits == 8 ? 1 : 2);
+    dib.resize(40 + (4u << bits));
+    dib[20] = (unsigned char)runs.size(), dib[21] = (unsigned char)(runs.size() >> 8);
+    return Join({dib, runs});
+}
+
 TEST_F(AssembleTest, BitmapLayouts) {
     Bytes rgb = MakeDib(3, 2, 24, 0), four = MakeDib(9, 2, 4, 16), eight = MakeDib(5, 3, 8, 256),
           one = MakeDib(17, 3, 1, 2), sixteen = MakeDib(5, 3, 16, 0), alpha = MakeDib(4, 4, 32, 0);
@@ -288,10 +297,11 @@ TEST_F(AssembleTest, BitmapsThatGiveNoFile) {
     PutWord(&core, 1);
     PutWord(&core, 24);
     core.resize(12 + 16, 0x11);
+    auto prefix = [](Bytes b, size_t n) { return Bytes(b.begin(), b.begin() + n); };
     Bytes huge = MakeDib(3, 2, 24, 0);
     huge[4] = 0xFF, huge[5] = 0xFF, huge[6] = 0xFF, huge[7] = 0x7F;  // width 2^31 - 1
-    Build({{RT_BITMAP, "#1", MakeDib(4, 4, 8, 256, 1)},              // run-length
-           {RT_BITMAP, "#2", MakeDib(4, 4, 16, 3, 3)},               // bit fields
+    Build({{RT_BITMAP, "#1", MakeDib(4, 4, 8, 256, 1)},              // run-length, biSizeImage 0
+           {RT_BITMAP, "#2", MakeDib(4, 4, 24, 3, 3)},               // bit fields at 24 bits
            {RT_BITMAP, "#3", MakeDib(4, 4, 24, 0, 0, 0, 2)},         // two planes
            {RT_BITMAP, "#4", MakeDib(4, 4, 3, 8)},                   // no such bit count
            {RT_BITMAP, "#5", MakeDib(4, 4, 0, 0)},
@@ -300,8 +310,13 @@ TEST_F(AssembleTest, BitmapsThatGiveNoFile) {
            {RT_BITMAP, "#8", MakeDib(4, 4, 4, 32, 0, 32)},  // more colours than 4 bits hold
            {RT_BITMAP, "#9", Bytes(30, 0)},
            {RT_BITMAP, "#10", huge},
-           {RT_BITMAP, "#11", MakeDib(0, 4, 24, 0)}});
-    for (int id = 1; id <= 11; id++)
+           {RT_BITMAP, "#11", MakeDib(0, 4, 24, 0)},
+           {RT_BITMAP, "#12", prefix(RunLengthDib(4, 2, 8, Bytes(264, 1)), 1064 + 8)},  // runs cut
+           {RT_BITMAP, "#13", RunLengthDib(4, -2, 8, {4, 7, 0, 0, 4, 9, 0, 1})},        // top-down
+           {RT_BITMAP, "#14", MakeDib(4, 4, 24, 0, 4)},                                 // JPEG
+           {RT_BITMAP, "#15", MakeDib(4, 4, 24, 0, 5)},                                 // PNG
+           {RT_BITMAP, "#16", prefix(MakeDib(4, 4, 16, 3, 3), 48)}});                   // masks cut
+    for (int id = 1; id <= 16; id++)
         EXPECT_EQ(0u, Measure(AssembleBitmapFile, MAKEINTRESOURCEA(id), RT_BITMAP))
             << id;
     EXPECT_EQ(0u, Measure(AssembleBitmapFile, MAKEINTRESOURCEA(40), RT_BITMAP));
@@ -314,10 +329,18 @@ TEST_F(AssembleTest, BitmapsWhoseLayoutDiffersFromTheFixedOne) {
     v5[0] = 124;
     v5.insert(v5.begin() + 40, 84, 0);  // the rest of a BITMAPV5HEADER, no colour space data
     Bytes highPalette = MakeDib(2, 2, 24, 2, 0, 2);
+    Bytes fields16 = MakeDib(5, 3, 16, 0, 3), fieldsV5 = MakeDib(4, -2, 32, 3, 3);
+    fields16.insert(fields16.begin() + 40, {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0});
+    fieldsV5[0] = 124;  // the three DWORDs after the first 40 bytes are the masks
+    fieldsV5.insert(fieldsV5.begin() + 52, 72, 0);
+    Bytes rle4 = RunLengthDib(6, 2, 4, {6, 0x12, 0, 0, 6, 0x34, 0, 1});
     Build({{RT_BITMAP, "#1", topDown},
            {RT_BITMAP, "#2", fewColours},
            {RT_BITMAP, "#3", v5},
-           {RT_BITMAP, "#4", highPalette}});
+           {RT_BITMAP, "#4", highPalette},
+           {RT_BITMAP, "#5", fields16},
+           {RT_BITMAP, "#6", fieldsV5},
+           {RT_BITMAP, "#7", Join({rle4, Bytes(6, 0xEE)})}});  // runs end after biSizeImage bytes
 
     Bytes file = Assemble(AssembleBitmapFile, MAKEINTRESOURCEA(1), RT_BITMAP);
     EXPECT_EQ(Join({FileHeader(78, 54), topDown}), file);
@@ -334,6 +357,17 @@ TEST_F(AssembleTest, BitmapsWhoseLayoutDiffersFromTheFixedOne) {
     file = Assemble(AssembleBitmapFile, MAKEINTRESOURCEA(4), RT_BITMAP);
     EXPECT_EQ(Join({FileHeader(14 + 48 + 16, 62), highPalette}), file);
     ExpectLoads(file, "highpalette.bmp", IMAGE_BITMAP, 2, 2);
+
+    file = Assemble(AssembleBitmapFile, MAKEINTRESOURCEA(5), RT_BITMAP);
+    EXPECT_EQ(Join({FileHeader(14 + 40 + 12 + 36, 66), fields16}), file);
+    ExpectLoads(file, "fields16.bmp", IMAGE_BITMAP, 5, 3);
+
+    file = Assemble(AssembleBitmapFile, MAKEINTRESOURCEA(6), RT_BITMAP);
+    EXPECT_EQ(Join({FileHeader(14 + 124 + 32, 138), fieldsV5}), file);
+    ExpectLoads(file, "fieldsv5.bmp", IMAGE_BITMAP, 4, 2);
+
+    file = Assemble(AssembleBitmapFile, MAKEINTRESOURCEA(7), RT_BITMAP);
+    EXPECT_EQ(Join({FileHeader(14 + 40 + 64 + 8, 118), rle4}), file);
 }
 
 TEST(ColourTable, EntriesPerBitCount) {
@@ -346,6 +380,33 @@ TEST(ColourTable, EntriesPerBitCount) {
     EXPECT_EQ(0, ColourTableEntries(32));
     EXPECT_EQ(-1, ColourTableEntries(0));
     EXPECT_EQ(-1, ColourTableEntries(12));
+}
+
+// Each input is recognised as a format of that extension (null: none).
+void ExpectRecognisedAs(const char* extension, std::initializer_list<std::string> inputs) {
+    for (const std::string& bytes : inputs) {
+        const auto* format = RecogniseContent((const unsigned char*)bytes.data(), bytes.size());
+        EXPECT_STREQ(extension, format ? format->extension : nullptr) << bytes.substr(0, 12);
+    }
+}
+
+TEST(RecogniseContent, FirstBytesDecideTheFormat) {
+    using namespace std::string_literals;
+    // Frames of 417 bytes (MPEG-1 layer III), 312 (layer I) and 262 (MPEG-2 layer III, padded).
+    std::string l3 = "\xFF\xFB\x90\x00"s, l1 = "\xFF\xFF\x90\x00"s, m2 = "\xFF\xF3\x92\x00"s;
+    std::string frame = l3 + std::string(413, 'U');
+    ExpectRecognisedAs(".png", {"\x89PNG\r\n\x1A\n"s});
+    ExpectRecognisedAs(".gif", {"GIF87a", "GIF89a"});
+    ExpectRecognisedAs(".jpg", {"\xFF\xD8\xFF\xE0"s, "\xFF\xD8\xFF\xC0"s});
+    ExpectRecognisedAs(".mid", {"MThd\0\0\0\x06"s});
+    ExpectRecognisedAs(".mp3", {"ID3\x04\0\0\0\0\x01\x7F"s, frame + l3,
+                                l1 + std::string(308, 0) + l1, m2 + std::string(258, 0) + m2});
+    ExpectRecognisedAs(".ogg", {"OggS\0"s});
+    ExpectRecognisedAs(
+        nullptr, {"GIF87b", "\xFF\xD8\xFF"s, "\xFF\xD8\xFF\xFF"s, "MThd\0\0\0\x07"s,
+                  "ID3\x03\0\0\0\0\x80\0"s, "ID3\x05\0\0\0\0\0\0"s, "ID3\x03\0\0\0\0\0"s, frame,
+                  frame + l3.substr(0, 3), frame + m2, m2 + std::string(257, 0) + m2, "OggS\x01"s,
+                  "RIFF\x04\0\0\0WAVE"s, "plain text", ""});
 }
 
 }  // namespace
