@@ -1,10 +1,11 @@
 // Bitmap assembly over a fuzzed resource: the input is the packed bitmap, in a
-// heap block of exactly its size.
+// heap block of exactly its size. The content recognisers read it too.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "../../extract/assemblebytes.h"
+#include "../../extract/content.h"
 #include "../../util/lebytes.h"
 
 static void Check(bool condition) {
@@ -22,10 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         unsigned char* file = (unsigned char*)malloc(measured);
         Check(AssembleBitmapBytes(file, span) == measured);
         Check(ReadLE16(file) == 0x4D42 && ReadLE32(file + 2) == measured);
-        Check(ReadLE32(file + 10) <= measured);
+        Check(ReadLE32(file + 10) >= 14 + 40 && ReadLE32(file + 10) <= measured);
         Check(memcmp(file + 14, dib, measured - 14) == 0);
         free(file);
     }
+    const ContentFormat* format = RecogniseContent(dib, size);
+    Check(!format || ((size_t)(format - CONTENT_FORMATS) < CONTENT_FORMAT_COUNT &&
+                      (format->kindBit & ContentKindBits()) != 0));
     free(dib);
     return 0;
 }

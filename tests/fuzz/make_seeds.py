@@ -42,6 +42,11 @@ def from_icon_file(data, cursor):
     return group, images
 
 
+def info_header(width, height, bits, compression, image_size=0, size=40):
+    return struct.pack("<IiiHHIIiiII", size, width, height, 1, bits, compression, image_size,
+                       0, 0, 0, 0) + bytes(size - 40)
+
+
 def main():
     images = os.path.join(root, "samples", "images")
     for name in sorted(os.listdir(images)):
@@ -76,6 +81,25 @@ def main():
     dib = open(os.path.join(images, "rgb3x2.bmp"), "rb").read()[14:]
     put("bitmap", "topdown", dib[:8] + struct.pack("<i", -2) + dib[12:])
     put("bitmap", "widewrap", dib[:4] + struct.pack("<I", 0x7FFFFFFF) + dib[8:])
+
+    masks = struct.pack("<III", 0xF800, 0x07E0, 0x001F)
+    put("bitmap", "fields16", info_header(4, 2, 16, 3) + masks + bytes(range(16)))
+    put("bitmap", "fields32v5", info_header(2, -2, 32, 3, size=124)[:40] + masks + bytes(72 + 16))
+    put("bitmap", "fieldscut", info_header(4, 2, 16, 3) + masks[:8])
+    rle4 = b"\x06\x12\x00\x00\x00\x06\x34\x56\x78\x00\x00\x01"  # run, end of line, literal
+    put("bitmap", "rle4", info_header(6, 2, 4, 2, len(rle4)) + bytes(64) + rle4)
+    put("bitmap", "rle8pastend", info_header(4, 2, 8, 1, 0x1000) + bytes(1024) + b"\4\7\0\1")
+
+    # Content in the same target: each format's first bytes, an MPEG frame cut.
+    frame = b"\xff\xfb\x90\x00" + bytes(413)  # MPEG-1 layer III, 128 kbit/s, 44.1 kHz
+    put("bitmap", "content_png", b"\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR" + bytes(17))
+    put("bitmap", "content_gif", b"GIF89a\x01\x00\x01\x00\x00\x00\x00," + bytes(9))
+    put("bitmap", "content_jpeg", b"\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01" + bytes(7))
+    put("bitmap", "content_midi", b"MThd\0\0\0\6\0\0\0\1\0\x60MTrk" + bytes(4))
+    put("bitmap", "content_id3", b"ID3\x03\x00\x00\x00\x00\x00\x0a" + bytes(10) + frame)
+    put("bitmap", "content_mpeg2frames", frame + frame)
+    put("bitmap", "content_mpegcut", frame + frame[:3])
+    put("bitmap", "content_ogg", b"OggS\x00\x02" + bytes(20) + b"\x01\x1e\x01vorbis" + bytes(23))
 
     # Crafted RIFF files: a chain of WAVE records each declaring the rest, a
     # false start before a stream, and a tail cut by two and by eight bytes.
