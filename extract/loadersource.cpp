@@ -11,27 +11,48 @@ bool IsReadableRegion(const MEMORY_BASIC_INFORMATION& region) {
            (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) == 0;
 }
 
+// The readable pages of the module's mapping found so far: one query of them
+// serves every later resource whose bytes start inside them, which in a data
+// file's mapping (a single region) is every resource of the module.
+struct ReadableRun {
+    const char* start;
+    const char* end;
+};
+
 // Bytes from data to the end of the readable pages of the same allocation
 // (the module's mapping), 0 when data itself cannot be read.
-SIZE_T MappedBytesFrom(const void* data) {
+SIZE_T MappedBytesFrom(const void* data, ReadableRun* run) {
+    const char* at = (const char*)data;
+    if (run->start <= at && at < run->end) return (SIZE_T)(run->end - at);
     MEMORY_BASIC_INFORMATION region;
     if (VirtualQuery(data, &region, sizeof(region)) != sizeof(region)) return 0;
     if (!IsReadableRegion(region)) return 0;
     void* allocation = region.AllocationBase;
-    const char* end = (const char*)region.BaseAddress + region.RegionSize;
+    const char* start = (const char*)region.BaseAddress;
+    const char* end = start + region.RegionSize;
     // An image mapping is made of one region per section, each with its own
     // protection; a data file mapping is a single region.
     while (VirtualQuery(end, &region, sizeof(region)) == sizeof(region) &&
            region.AllocationBase == allocation && IsReadableRegion(region))
         end = (const char*)region.BaseAddress + region.RegionSize;
-    return (SIZE_T)(end - (const char*)data);
+    *run = {start, end};
+    return (SIZE_T)(end - at);
 }
 
-ResourceSpan LockSpan(HMODULE module, LPCSTR name, LPCSTR type) {
-    DWORD size = 0;
-    ResourceSpan span;
-    span.bytes = (const unsigned char*)LockResourceData(module, name, type, &size);
-    span.size = span.bytes != nullptr ? size : 0;
+// The resource's bytes, cut to what may be read: the loader takes the size
+// from the resource directory without checking it against the file, and a
+// crafted entry may declare far more than was mapped.
+ResourceSpan LockSpan(HMODULE module, LPCSTR name, LPCSTR type, ReadableRun* run) {
+    ResourceSpan span = {nullptr, 0};
+    HRSRC found = FindResourceA(module, name, type);
+    if (found == nullptr) return span;
+    HGLOBAL loaded = LoadResource(module, found);
+    if (loaded == nullptr) return span;
+    span.bytes = (const unsigned char*)LockResource(loaded);
+    if (span.bytes == nullptr) return span;
+    DWORD declared = SizeofResource(module, found);
+    SIZE_T mapped = MappedBytesFrom(span.bytes, run);
+    span.size = declared < mapped ? declared : (size_t)mapped;
     return span;
 }
 
@@ -45,6 +66,7 @@ struct NameVisit {
     LPCSTR type;
     ResourceVisitor visit;
     void* context;
+    ReadableRun run;
 };
 
 BOOL CALLBACK OnLoaderType(HMODULE module, LPSTR type, LONG_PTR context) {
@@ -56,8 +78,8 @@ BOOL CALLBACK OnLoaderType(HMODULE module, LPSTR type, LONG_PTR context) {
 
 BOOL CALLBACK OnLoaderName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context) {
     PELNORE_UNUSED(type);
-    const NameVisit* visit = (const NameVisit*)context;
-    return visit->visit(visit->context, name, LockSpan(module, name, visit->type));
+    NameVisit* visit = (NameVisit*)context;
+    return visit->visit(visit->context, name, LockSpan(module, name, visit->type, &visit->run));
 }
 
 void EnumLoaderTypes(const ResourceSource* source, ResourceTypeVisitor visit, void* context) {
@@ -67,13 +89,14 @@ void EnumLoaderTypes(const ResourceSource* source, ResourceTypeVisitor visit, vo
 
 void EnumLoaderResources(const ResourceSource* source, const ResourceType* type,
                          ResourceVisitor visit, void* context) {
-    NameVisit state = {type->id, visit, context};
+    NameVisit state = {type->id, visit, context, {nullptr, nullptr}};
     EnumResourceNamesA(source->module, type->id, OnLoaderName, (LONG_PTR)&state);
 }
 
 bool FindLoaderResource(const ResourceSource* source, const ResourceType* type, LPCSTR name,
                         ResourceSpan* bytes) {
-    *bytes = LockSpan(source->module, name, type->id);
+    ReadableRun run = {nullptr, nullptr};
+    *bytes = LockSpan(source->module, name, type->id, &run);
     return bytes->bytes != nullptr;
 }
 
@@ -87,22 +110,6 @@ const ResourceSourceForm BORROWED_LOADER_FORM = {EnumLoaderTypes, EnumLoaderReso
                                                  FindLoaderResource, nullptr};
 
 }  // namespace
-
-const void* LockResourceData(HMODULE module, LPCSTR name, LPCSTR type, DWORD* size) {
-    if (size != nullptr) *size = 0;
-    HRSRC found = FindResourceA(module, name, type);
-    if (found == nullptr) return nullptr;
-    HGLOBAL loaded = LoadResource(module, found);
-    if (loaded == nullptr) return nullptr;
-    const void* data = LockResource(loaded);
-    if (data == nullptr || size == nullptr) return data;
-    // The loader takes the size from the resource directory without checking it
-    // against the file: a crafted entry may declare far more than was mapped.
-    DWORD declared = SizeofResource(module, found);
-    SIZE_T mapped = MappedBytesFrom(data);
-    *size = declared < mapped ? declared : (DWORD)mapped;
-    return data;
-}
 
 bool OpenResourceSource(const char* path, ResourceSource* source) {
     memset(source, 0, sizeof(*source));

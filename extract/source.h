@@ -93,8 +93,3 @@ inline bool FindSourceResource(const ResourceSource* source, const ResourceType*
                                ResourceSpan* bytes) {
     return source->form->find(source, type, name, bytes);
 }
-
-// The loader's pointer to a resource's bytes and, when size is given, the count
-// of them that may be read: SizeofResource, cut to the readable pages of the
-// module's mapping that follow the data (0 when the resource is not found).
-const void* LockResourceData(HMODULE module, LPCSTR name, LPCSTR type, DWORD* size);
