@@ -17,7 +17,7 @@ struct ContentFormat {
     const char* signature;  // not terminated; signatureLength bytes
     size_t signatureLength;
     bool (*check)(const unsigned char* bytes, size_t size);  // size counts from bytes[0]
-    const char* extension;                                  // with its dot
+    const char* extension;                                   // with its dot
     KindMask kindBit;
 };
 enum { CONTENT_FORMAT_COUNT = 8 };

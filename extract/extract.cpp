@@ -207,7 +207,8 @@ KindMask KindOfSwitch(const char* argument) {
 bool ExtractOneResource(const ResourceSource* source, KindMask kindBit, ResourceSpan resource,
                         const SourceExtraction* extraction, unsigned index) {
     for (const ResourceKind& kind : RESOURCE_KINDS)
-        if (kind.kindBit == kindBit) return WriteAssembled(source, kind, resource, extraction, index);
+        if (kind.kindBit == kindBit)
+            return WriteAssembled(source, kind, resource, extraction, index);
     return false;
 }
 

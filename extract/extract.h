@@ -36,10 +36,10 @@ KindMask KindOfSwitch(const char* argument);
 struct SourceExtraction {
     const char* readPath;
     const char* namingPath;
-    KindMask kindMask;      // kinds switched off
-    OutputBudget* budget;   // the source's, shared by all its files
-    OutputPlace* place;     // null: beside the source, without fall-back
-    WorkerThread* thread;   // tested for cancel before each kind and each type; null: none
+    KindMask kindMask;     // kinds switched off
+    OutputBudget* budget;  // the source's, shared by all its files
+    OutputPlace* place;    // null: beside the source, without fall-back
+    WorkerThread* thread;  // tested for cancel before each kind and each type; null: none
 };
 
 // The resource kinds that the mask leaves on, in extraction order, then every

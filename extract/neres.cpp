@@ -61,7 +61,8 @@ size_t LocateResourceTable(const unsigned char* file, size_t fileSize, size_t he
 struct TableWalk {
     size_t position;      // next entry of the current block, or next type block
     size_t entriesLeft;   // entries of the current block not yet delivered
-    bool stopAfterBlock;  // no block follows the current one (cut by the file's end, or asked for alone)
+    bool stopAfterBlock;  // no block follows the current one (cut by the file's end, or asked for
+                          // alone)
 };
 
 TableWalk StartWalk(const NeModule* module) {

@@ -146,7 +146,9 @@ bool OnSearchedResource(void* context, const NeResource* resource) {
 const NeImageIndex* ImageIndexOf(const ResourceSource* source, const ResourceType* type) {
     if (type->block != 0 || !IS_INTRESOURCE(type->id)) return nullptr;
     WORD id = (WORD)(uintptr_t)type->id;
-    return id == RESOURCE_ICON ? &source->icons : id == RESOURCE_CURSOR ? &source->cursors : nullptr;
+    return id == RESOURCE_ICON     ? &source->icons
+           : id == RESOURCE_CURSOR ? &source->cursors
+                                   : nullptr;
 }
 
 bool FindNeSourceResource(const ResourceSource* source, const ResourceType* type, LPCSTR name,
@@ -156,8 +158,8 @@ bool FindNeSourceResource(const ResourceSource* source, const ResourceType* type
     const NeImageIndex* images = ImageIndexOf(source, type);
     bool matched = false;
     if (images != nullptr && IS_INTRESOURCE(name)) {
-        matched = FindIndexedNeResource(images->entries, images->count,
-                                        (uint16_t)(uintptr_t)name, &found);
+        matched = FindIndexedNeResource(images->entries, images->count, (uint16_t)(uintptr_t)name,
+                                        &found);
     } else {
         NameSearch search = {name, {}, false};
         if (type->block != 0)
@@ -179,8 +181,8 @@ void CloseNeSource(ResourceSource* source) {
     UnmapFile(&source->mapped);
 }
 
-const ResourceSourceForm NE_FORM = {EnumNeSourceTypes, EnumNeSourceResources,
-                                    FindNeSourceResource, CloseNeSource};
+const ResourceSourceForm NE_FORM = {EnumNeSourceTypes, EnumNeSourceResources, FindNeSourceResource,
+                                    CloseNeSource};
 
 }  // namespace
 

@@ -317,8 +317,7 @@ TEST_F(AssembleTest, BitmapsThatGiveNoFile) {
            {RT_BITMAP, "#15", MakeDib(4, 4, 24, 0, 5)},                                 // PNG
            {RT_BITMAP, "#16", prefix(MakeDib(4, 4, 16, 3, 3), 48)}});                   // masks cut
     for (int id = 1; id <= 16; id++)
-        EXPECT_EQ(0u, Measure(AssembleBitmapFile, MAKEINTRESOURCEA(id), RT_BITMAP))
-            << id;
+        EXPECT_EQ(0u, Measure(AssembleBitmapFile, MAKEINTRESOURCEA(id), RT_BITMAP)) << id;
     EXPECT_EQ(0u, Measure(AssembleBitmapFile, MAKEINTRESOURCEA(40), RT_BITMAP));
 }
 

@@ -232,8 +232,10 @@ TEST(PelnoreRun, SwitchesInAnyCaseTurnKindsOff) {
     ExpectFixtureOutput(dir + "\\a", "dll", ".ico.cur.png.mid");
     RunPelnore(Quote(b) + " /BMP:0 /avi:0 /WAV:0 /aNi:0 /gif:0 /jpg:0 /mp3:0 /ogg:0");
     ExpectFixtureOutput(dir + "\\b", "dll", ".bmp.wav.gif.jpg.mp3.ogg");
-    RunPelnore("/ico:0 /cur:0 /bmp:0 /avi:0 /wav:0 /ani:0 /png:0 /gif:0 /jpg:0 /mid:0 /mp3:0 "
-               "/ogg:0 " + Quote(c));
+    RunPelnore(
+        "/ico:0 /cur:0 /bmp:0 /avi:0 /wav:0 /ani:0 /png:0 /gif:0 /jpg:0 /mid:0 /mp3:0 "
+        "/ogg:0 " +
+        Quote(c));
     EXPECT_FALSE(testsupport::FileExists(dir + "\\c"));
     // Not a switch, and no such file: ignored.
     RunPelnore("/ico:00 " + Quote(c) + " /cur:");
@@ -878,7 +880,8 @@ TEST(PelnoreRun, SystemFileWithAMunModuleGivesTheMunResources) {
     ASSERT_TRUE(BuildModule(
         stub, {{RT_ICON, "#1", image},
                {RT_GROUP_ICON, "#1",
-                Join({GroupHeader(1, 1), IconGroupEntry(16, 16, 16, 4, (unsigned long)image.size(), 1)})}}));
+                Join({GroupHeader(1, 1),
+                      IconGroupEntry(16, 16, 16, 4, (unsigned long)image.size(), 1)})}}));
     ASSERT_TRUE(CopyFileA((FixtureDir() + "\\fixture.dll").c_str(), mun.c_str(), FALSE));
     std::string elsewhere = testsupport::ScratchDir("mun") + "\\plnstub.dll";
     ASSERT_TRUE(CopyFileA(stub.c_str(), elsewhere.c_str(), FALSE));
@@ -892,10 +895,11 @@ TEST(PelnoreRun, SystemFileWithAMunModuleGivesTheMunResources) {
     std::string own = elsewhere.substr(0, elsewhere.size() - 4);
     EXPECT_EQ(std::vector<std::string>{"dll0000.ico"}, testsupport::ListFolder(own));
     ExpectFixtureOutput(resources + "\\plnstub.dll", "mun");
-    printf("stub %s: 1 icon group of its own; %s: the fixture's %u resources files\n"
-           "  written into %s: %u files\n",
-           stub.c_str(), mun.c_str(), (unsigned)ExpectedFixtureFiles("dll").size(), out.c_str(),
-           (unsigned)testsupport::ListFolder(out).size());
+    printf(
+        "stub %s: 1 icon group of its own; %s: the fixture's %u resources files\n"
+        "  written into %s: %u files\n",
+        stub.c_str(), mun.c_str(), (unsigned)ExpectedFixtureFiles("dll").size(), out.c_str(),
+        (unsigned)testsupport::ListFolder(out).size());
     testsupport::RemoveTree(out);
     DeleteFileA(stub.c_str());
     testsupport::RemoveTree(resources + "\\plnstub.dll");
@@ -951,7 +955,8 @@ TEST(PelnoreRun, NeTwinsGiveThePeModulesFiles) {
                 // unit: the writer's 0xCC bytes.
                 ASSERT_GE(ne.size(), pe.size()) << t.name << " " << name;
                 EXPECT_LT(ne.size() - pe.size(), 1u << t.shift) << t.name << " " << name;
-                EXPECT_EQ(Bytes(ne.size() - pe.size(), 0xCC), Bytes(ne.begin() + pe.size(), ne.end()));
+                EXPECT_EQ(Bytes(ne.size() - pe.size(), 0xCC),
+                          Bytes(ne.begin() + pe.size(), ne.end()));
                 ne.resize(pe.size());
             }
             EXPECT_EQ(pe, ne) << t.name << " " << name;

@@ -91,7 +91,8 @@ bool VisitBlock(void* context, const NeType* type) {
         Check(type->id == 0);
         if (type->name != nullptr) Touch(blocks->walk, type->name, type->nameLength);
     }
-    Check(type->block > blocks->walk->module->table && type->block < blocks->walk->module->fileSize);
+    Check(type->block > blocks->walk->module->table &&
+          type->block < blocks->walk->module->fileSize);
     blocks->entries += EnumNeBlockResources(blocks->walk->module, type->block, Visit, blocks->walk);
     return true;
 }
@@ -123,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Blocks blocks = {&anyType, 0};
     EnumNeTypes(&module, VisitBlock, &blocks);
     size_t integerEntries = 0;
-    for (const auto& type : types) integerEntries += EnumNeResources(&module, type[0], Visit, &anyType);
+    for (const auto& type : types)
+        integerEntries += EnumNeResources(&module, type[0], Visit, &anyType);
     Check(integerEntries <= blocks.entries);
     sum += anyType.sum;
     volatile unsigned keep = sum;

@@ -102,9 +102,9 @@ ScanOutcome RealScan(const std::string& path, const std::string& folder, KindMas
     ScanOutcome out;
     testsupport::RemoveTree(folder);
     RiffSourceAccess used = RIFF_ACCESS_DEFAULT;
-    RiffScanOptions options = {
-        blockSize, chunkSize, memchrSearch, RecordCandidate, &out.candidates, nullptr,
-        access,    1,         &used,   nullptr,          nullptr};
+    RiffScanOptions options = {blockSize,       chunkSize, memchrSearch, RecordCandidate,
+                               &out.candidates, nullptr,   access,       1,
+                               &used,           nullptr,   nullptr};
     EXPECT_TRUE(ScanRiffStreamsWith(path.c_str(), mask, &options));
     EXPECT_EQ(access, used);
     out.files = ReadFolder(folder);

@@ -275,7 +275,8 @@ TEST(RiffScan, StreamThatCannotBeCopiedWholeLeavesNoFileAndTakesNoNumber) {
     t.newSize = 2 + 12 + (LONGLONG)inner.size() + 100;
     ASSERT_TRUE(testsupport::WriteFileBytes(t.path, file.data(), file.size()));
     RiffScanOptions options = {
-        0, 4096, false, TruncateAtFirstCandidate, &t, nullptr, RIFF_ACCESS_STREAM, 0, nullptr, nullptr, nullptr};
+        0,       4096,    false,  TruncateAtFirstCandidate, &t, nullptr, RIFF_ACCESS_STREAM, 0,
+        nullptr, nullptr, nullptr};
     EXPECT_TRUE(ScanRiffStreamsWith(t.path.c_str(), 0, &options));
     EXPECT_EQ(2, t.calls);
     ASSERT_EQ(t.newSize, testsupport::FileSize(t.path));
