@@ -896,7 +896,7 @@ TEST(PelnoreRun, SystemFileWithAMunModuleGivesTheMunResources) {
     EXPECT_EQ(std::vector<std::string>{"dll0000.ico"}, testsupport::ListFolder(own));
     ExpectFixtureOutput(resources + "\\plnstub.dll", "mun");
     printf(
-        "stub %s: 1 icon group of its own; %s: the fixture's %u resources files\n"
+        "stub %s: 1 icon group of its own; %s: the fixture's %u files\n"
         "  written into %s: %u files\n",
         stub.c_str(), mun.c_str(), (unsigned)ExpectedFixtureFiles("dll").size(), out.c_str(),
         (unsigned)testsupport::ListFolder(out).size());
