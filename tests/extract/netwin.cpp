@@ -1,16 +1,13 @@
 // netwin: writes the 16-bit (NE) twin of a 32-bit module: every resource of
 // it, named types included, in a module of the NE layout. Used by scripts/demo
 // for the sample module and to make the NE reader's fuzz seeds.
-//   netwin [/shift:N] [/limit:BYTES] [/list] PE-MODULE NE-MODULE
+//   netwin [/shift:N] [/limit:BYTES] PE-MODULE NE-MODULE
 // /limit leaves out resources larger than BYTES, and the groups that name one.
-// /list prints the twin's types in table order, each with its resources in
-// order ("#" before an integer identifier), as the loader enumerates them.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <set>
-#include <string>
 
 #include "../support/testsupport.h"
 #include "newriter.h"
@@ -42,34 +39,18 @@ std::vector<NeResourceSpec> WithinLimit(const std::vector<NeResourceSpec>& all, 
     return result;
 }
 
-void List(const std::vector<NeResourceSpec>& resources) {
-    std::string type;
-    for (const NeResourceSpec& r : resources) {
-        std::string t = r.typeName.empty() ? "#" + std::to_string(r.type) : r.typeName;
-        if (t != type) printf("%s%s:", type.empty() ? "" : "\n", t.c_str());
-        type = t;
-        if (r.name.empty())
-            printf(" #%u", r.id);
-        else
-            printf(" %s", r.name.c_str());
-    }
-    if (!type.empty()) printf("\n");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     unsigned shift = 4;
     size_t limit = (size_t)-1;
-    bool list = false;
     int at = 1;
     for (; at < argc && argv[at][0] == '/'; at++) {
         if (strncmp(argv[at], "/shift:", 7) == 0) shift = (unsigned)atoi(argv[at] + 7);
         if (strncmp(argv[at], "/limit:", 7) == 0) limit = (size_t)atol(argv[at] + 7);
-        if (strcmp(argv[at], "/list") == 0) list = true;
     }
     if (argc - at != 2) {
-        fprintf(stderr, "usage: netwin [/shift:N] [/limit:BYTES] [/list] PE-MODULE NE-MODULE\n");
+        fprintf(stderr, "usage: netwin [/shift:N] [/limit:BYTES] PE-MODULE NE-MODULE\n");
         return 2;
     }
     std::vector<NeResourceSpec> resources = WithinLimit(ResourcesOfPeModule(argv[at]), limit);
@@ -79,6 +60,5 @@ int main(int argc, char** argv) {
         fprintf(stderr, "netwin: no twin of %s written\n", argv[at]);
         return 1;
     }
-    if (list) List(resources);
     return 0;
 }
