@@ -119,9 +119,12 @@ int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
     char desktop[PATH_CAPACITY];
     GetFallbackRoot(desktop);
     OutputPlace* places = CreateOutputPlaces(count, desktop);
-    ExtractionJob job = {mask, count, paths, places};
+    JobProgress progress;
+    InitJobProgress(&progress);
+    ExtractionJob job = {mask, count, paths, places, &progress};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     if (worker == nullptr) {
+        DeleteJobProgress(&progress);
         free(places);
         FreePathList(paths, count);
         return 0;
@@ -131,12 +134,13 @@ int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
     HICON icon = (HICON)LoadImageA(module, MAKEINTRESOURCEA(IDI_PELNORE), IMAGE_ICON, 16, 16,
                                    LR_DEFAULTCOLOR);
     // A worker that could not start would keep the dialog up for ever.
-    if (started) ShowProgressDialog(module, worker, icon);
+    if (started) ShowProgressDialog(module, worker, icon, &progress);
     ReleaseWorkerThread(worker);
     if (icon != nullptr) DestroyIcon(icon);
     // The worker has ended and the tray icon is gone: a cancelled job, too,
     // says where the files it wrote went.
     ShowFallbackReport(&job);
+    DeleteJobProgress(&progress);
     free(places);
     FreePathList(paths, count);
     return 0;

@@ -5,14 +5,17 @@
 
 #include <shellapi.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "../TOOLS/dlgtmpl.h"
 #include "../TOOLS/toolwind.h"
+#include "../extract/extract.h"
 #include "../util/bounded.h"
 #include "../util/worker.h"
 
 static const char PROP_THREAD[] = "PROP_THREAD";
 static const char PROP_TRAYICON[] = "PROP_TRAYICON";
+static const char PROP_PROGRESS[] = "PROP_PROGRESS";
 
 static const char PROGRESS_TOOLTIP[] = "pelnore が作業中です";
 static const char CANCEL_MENU_TEXT[] = "キャンセル";
@@ -20,6 +23,9 @@ static const char CANCEL_MENU_TEXT[] = "キャンセル";
 enum {
     WATCH_TIMER_ID = 102,
     WATCH_TIMER_PERIOD = 0,  // raised by the system to its minimum period
+    // The tooltip follows the job at most four times a second.
+    TIP_TIMER_ID = 103,
+    TIP_TIMER_PERIOD = 250,
     TRAY_CALLBACK_MESSAGE = WM_APP + 1,
     TRAY_ICON_ID = 1,
     SHOW_MENU_COMMAND = 0x8002,
@@ -40,6 +46,7 @@ struct ProgressDialogParams {
     WorkerThread* worker;
     HICON icon;
     const char* tooltip;
+    JobProgress* progress;
 };
 
 // ---- Template ----
@@ -89,7 +96,39 @@ static void AddTrayIcon(NOTIFYICONDATAA* record) {
     }
 }
 
-// ---- Timer ----
+// ---- Timers ----
+
+void FormatProgressTip(char* tip, size_t capacity, unsigned done, unsigned found,
+                       const char* current) {
+    CopyBounded(tip, capacity, PROGRESS_TOOLTIP);
+    if (found <= 1) return;
+    char line[TRAY_TIP_CAPACITY];
+    if (FormatBounded(line, sizeof(line), "\n%u / %u  ", done, found) < 0) return;
+    size_t length = strlen(tip);
+    CopyBounded(tip + length, capacity - length, line);
+    length = strlen(tip);
+    // CopyBounded cuts at a character's boundary.
+    CopyBounded(tip + length, capacity - length, current);
+}
+
+// The progress is read by the main thread only here, under the worker's lock.
+static void CALLBACK UpdateTip(HWND dialog, UINT message, UINT_PTR timerId, DWORD time) {
+    PELNORE_UNUSED(message);
+    PELNORE_UNUSED(timerId);
+    PELNORE_UNUSED(time);
+    NOTIFYICONDATAA* record = (NOTIFYICONDATAA*)GetPropA(dialog, PROP_TRAYICON);
+    JobProgress* progress = (JobProgress*)GetPropA(dialog, PROP_PROGRESS);
+    if (record == nullptr || progress == nullptr) return;
+    unsigned done = 0, found = 0;
+    char current[PATH_CAPACITY];
+    ReadJobProgress(progress, &done, &found, current, sizeof(current));
+    char tip[TRAY_TIP_CAPACITY];
+    FormatProgressTip(tip, sizeof(tip), done, found, current);
+    if (strcmp(tip, record->szTip) == 0) return;
+    CopyBounded(record->szTip, TRAY_TIP_CAPACITY, tip);
+    record->uFlags = NIF_TIP;
+    Shell_NotifyIconA(NIM_MODIFY, record);
+}
 
 static void CALLBACK WatchWorker(HWND dialog, UINT message, UINT_PTR timerId, DWORD time) {
     PELNORE_UNUSED(message);
@@ -114,6 +153,11 @@ static INT_PTR OnInitDialog(HWND dialog, const ProgressDialogParams* params) {
     if (SetTimer(dialog, WATCH_TIMER_ID, WATCH_TIMER_PERIOD, WatchWorker) != WATCH_TIMER_ID) {
         EndDialog(dialog, RESULT_START_FAILED);
         return TRUE;
+    }
+    // Without its timer the tooltip keeps its first line: nothing else is lost.
+    if (params->progress != nullptr) {
+        SetPropA(dialog, PROP_PROGRESS, (HANDLE)params->progress);
+        SetTimer(dialog, TIP_TIMER_ID, TIP_TIMER_PERIOD, UpdateTip);
     }
     ShowWindowFlag(dialog, false);
     return TRUE;
@@ -153,12 +197,12 @@ static void CancelJob(HWND dialog) {
 
 static INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case SHOW_MENU_COMMAND:
-        ShowCancelMenu(dialog);
-        break;
-    case CANCEL_COMMAND:
-        CancelJob(dialog);
-        break;
+        case SHOW_MENU_COMMAND:
+            ShowCancelMenu(dialog);
+            break;
+        case CANCEL_COMMAND:
+            CancelJob(dialog);
+            break;
     }
     return 0;
 }
@@ -170,36 +214,39 @@ static INT_PTR OnDestroy(HWND dialog) {
         free(record);
     }
     KillTimer(dialog, WATCH_TIMER_ID);
+    KillTimer(dialog, TIP_TIMER_ID);
     RemovePropA(dialog, PROP_THREAD);
+    RemovePropA(dialog, PROP_PROGRESS);
     return TRUE;
 }
 
 static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam,
                                            LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(dialog, (const ProgressDialogParams*)lParam);
-    case WM_WINDOWPOSCHANGING:
-        return OnWindowPosChanging((WINDOWPOS*)lParam);
-    case TRAY_CALLBACK_MESSAGE:
-        return OnTrayNotify(dialog, wParam, lParam);
-    case WM_COMMAND:
-        return OnCommand(dialog, wParam);
-    case WM_DESTROY:
-        return OnDestroy(dialog);
+        case WM_INITDIALOG:
+            return OnInitDialog(dialog, (const ProgressDialogParams*)lParam);
+        case WM_WINDOWPOSCHANGING:
+            return OnWindowPosChanging((WINDOWPOS*)lParam);
+        case TRAY_CALLBACK_MESSAGE:
+            return OnTrayNotify(dialog, wParam, lParam);
+        case WM_COMMAND:
+            return OnCommand(dialog, wParam);
+        case WM_DESTROY:
+            return OnDestroy(dialog);
     }
     return 0;
 }
 
 // ---- Entry ----
 
-void ShowProgressDialog(HINSTANCE module, WorkerThread* worker, HICON icon) {
+void ShowProgressDialog(HINSTANCE module, WorkerThread* worker, HICON icon, JobProgress* progress) {
     void* dialogTemplate = BuildProgressTemplate();
     if (dialogTemplate == nullptr) return;
     ProgressDialogParams params;
     params.worker = worker;
     params.icon = icon;
     params.tooltip = PROGRESS_TOOLTIP;
+    params.progress = progress;
     DialogBoxIndirectParamA(module, (LPCDLGTEMPLATEA)dialogTemplate, nullptr, ProgressDialogProc,
                             (LPARAM)&params);
     free(dialogTemplate);

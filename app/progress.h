@@ -5,10 +5,20 @@
 #include "../util/compat.h"
 
 struct WorkerThread;
+struct JobProgress;
 
 // Returns once the worker has ended, or at once when the dialog cannot be built
-// or started (the caller then cancels the worker and waits for it).
-void ShowProgressDialog(HINSTANCE module, WorkerThread* worker, HICON icon);
+// or started (the caller then cancels the worker and waits for it). While a job
+// of more than one file runs, the tooltip's second line says how far it is
+// (progress may be null: the first line only).
+void ShowProgressDialog(HINSTANCE module, WorkerThread* worker, HICON icon,
+                        JobProgress* progress);
+
+// The tooltip text (capacity bytes, terminated): the first line alone for a
+// job of at most one file, else a second line "done / found  name", the name
+// cut to fit.
+void FormatProgressTip(char* tip, size_t capacity, unsigned done, unsigned found,
+                       const char* current);
 
 // The in-memory template of the dialog (a hidden popup with one button), or
 // null when memory runs out; free() it after the dialog has returned.

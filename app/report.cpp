@@ -18,6 +18,8 @@ static const char NOWHERE_HEADING[] =
     "にもデスクトップにも書き込めません。\r\n";
 static const char FOLDER_ARROW[] = "  → ";
 static const char MORE_FORMAT[] = "ほか %d 件\r\n";
+static const char TREE_NOTHING_FORMAT[] =
+    "  （このうち %u 個のファイルからは何も書き出せませんでした）\r\n";
 
 // A message box taller than the screen would hide its OK button: the sources
 // beyond this many in one list are only counted.
@@ -69,10 +71,16 @@ static void AddSourceList(ReportText* text, const ExtractionJob* job, OutputPlac
         if (++listed > REPORT_LISTED_SOURCES) continue;
         AddText(text, job->paths[i]);
         AddText(text, "\r\n");
-        if (state != OUTPUT_FALLBACK) continue;
-        AddText(text, FOLDER_ARROW);
-        AddText(text, place.folder);
-        AddText(text, "\r\n");
+        if (state == OUTPUT_FALLBACK) {
+            AddText(text, FOLDER_ARROW);
+            AddText(text, place.folder);
+            AddText(text, "\r\n");
+        }
+        // A folder is named once, with how many of its files gave nothing.
+        if (place.nothingWritten == 0) continue;
+        char count[128];
+        FormatBounded(count, sizeof(count), TREE_NOTHING_FORMAT, place.nothingWritten);
+        AddText(text, count);
     }
     if (listed <= REPORT_LISTED_SOURCES) return;
     char more[64];

@@ -16,6 +16,7 @@
 #include "content.h"
 #include "output.h"
 #include "riff.h"
+#include "walk.h"
 
 namespace {
 
@@ -232,17 +233,111 @@ bool ExtractResourcesOfFile(const SourceExtraction* x) {
     return true;
 }
 
+void InitJobProgress(JobProgress* progress) {
+    InitializeCriticalSection(&progress->lock);
+    progress->done = progress->found = 0;
+    progress->current[0] = '\0';
+}
+
+void DeleteJobProgress(JobProgress* progress) {
+    DeleteCriticalSection(&progress->lock);
+}
+
+void ReadJobProgress(JobProgress* progress, unsigned* done, unsigned* found, char* current,
+                     size_t capacity) {
+    EnterCriticalSection(&progress->lock);
+    *done = progress->done;
+    *found = progress->found;
+    CopyBounded(current, capacity, progress->current);
+    LeaveCriticalSection(&progress->lock);
+}
+
+namespace {
+
+void NoteFound(JobProgress* progress, unsigned count) {
+    if (progress == nullptr) return;
+    EnterCriticalSection(&progress->lock);
+    progress->found += count;
+    LeaveCriticalSection(&progress->lock);
+}
+
+void NoteFileStarted(JobProgress* progress, const char* path) {
+    if (progress == nullptr) return;
+    EnterCriticalSection(&progress->lock);
+    CopyBounded(progress->current, PATH_CAPACITY, FileNamePart(path));
+    LeaveCriticalSection(&progress->lock);
+}
+
+void NoteFileDone(JobProgress* progress) {
+    if (progress == nullptr) return;
+    EnterCriticalSection(&progress->lock);
+    progress->done++;
+    LeaveCriticalSection(&progress->lock);
+}
+
+// One source file, given by name or found in a folder.
+void ExtractCountedFile(WorkerThread* thread, const ExtractionJob* job, const char* path,
+                        OutputPlace* place) {
+    NoteFileStarted(job->progress, path);
+    ExtractFile(thread, path, job->kindMask, place);
+    FinishOutputPlace(place);
+    NoteFileDone(job->progress);
+}
+
+struct FolderSource {
+    WorkerThread* thread;
+    const ExtractionJob* job;
+    OutputPlace* tree;
+};
+
+void OnFolderFilesFound(void* context, unsigned count) {
+    NoteFound(((FolderSource*)context)->job->progress, count);
+}
+
+// A cancel stops the walk within one file.
+bool OnFolderFile(void* context, const char* path) {
+    FolderSource* source = (FolderSource*)context;
+    if (IsWorkerThreadCancelled(source->thread)) return false;
+    OutputPlace place;
+    InitTreeFilePlace(&place, source->tree);
+    ExtractCountedFile(source->thread, source->job, path, &place);
+    return !IsWorkerThreadCancelled(source->thread);
+}
+
+unsigned CountFilesByName(const ExtractionJob* job) {
+    unsigned files = 0;
+    for (int i = 0; i < job->fileCount; i++) files += IsExistingFile(job->paths[i]);
+    return files;
+}
+
+}  // namespace
+
 unsigned ExtractionWorker(WorkerThread* thread, void* argument) {
     const ExtractionJob* job = (const ExtractionJob*)argument;
     CoInitialize(nullptr);
+    FolderWalk walk = {};
+    // Every folder that this job creates is created after this moment.
+    GetSystemTimeAsFileTime(&walk.jobStart);
+    walk.onFound = OnFolderFilesFound;
+    walk.visit = OnFolderFile;
+    NoteFound(job->progress, CountFilesByName(job));
     for (int i = 0; i < job->fileCount; i++) {
         if (IsWorkerThreadCancelled(thread)) break;
-        if (!IsExistingFile(job->paths[i])) continue;
+        const char* path = job->paths[i];
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes == INVALID_FILE_ATTRIBUTES) continue;
         OutputPlace own;
         InitOutputPlace(&own, nullptr);
         OutputPlace* place = job->places != nullptr ? &job->places[i] : &own;
-        ExtractFile(thread, job->paths[i], job->kindMask, place);
-        FinishOutputPlace(place);
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            place->treeRoot = path;
+            FolderSource source = {thread, job, place};
+            walk.context = &source;
+            WalkFolder(path, &walk);
+            FinishOutputPlace(place);
+        } else {
+            ExtractCountedFile(thread, job, path, place);
+        }
     }
     CoUninitialize();
     return 0;

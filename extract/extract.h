@@ -12,7 +12,23 @@
 
 struct WorkerThread;
 
+// How far a job has come, for the tray icon's tooltip: the worker writes it,
+// the main thread reads it, each under the lock.
+struct JobProgress {
+    CRITICAL_SECTION lock;
+    unsigned done;                // files read to their end
+    unsigned found;               // files given by name, and those of folders found so far
+    char current[PATH_CAPACITY];  // the name of the file being read, "" before the first
+};
+void InitJobProgress(JobProgress* progress);
+void DeleteJobProgress(JobProgress* progress);
+// A copy of the figures and of the current name (capacity bytes, terminated).
+void ReadJobProgress(JobProgress* progress, unsigned* done, unsigned* found, char* current,
+                     size_t capacity);
+
 // What ExtractionWorker is handed; the caller owns it until the worker ends.
+// A path may name a file, read whatever its extension, or a folder, which
+// stands for every module file below it.
 struct ExtractionJob {
     KindMask kindMask;
     int fileCount;
@@ -20,6 +36,7 @@ struct ExtractionJob {
     // fileCount places set up by the caller, one per path, where the worker
     // notes where that source's files went; null: beside the sources only.
     OutputPlace* places;
+    JobProgress* progress;  // null: none kept
 };
 
 // Thread routine; argument is the ExtractionJob. Always returns 0.

@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "../util/mbstring.h"
 #include "../util/pathpart.h"
 
 // "name (2)" up to "name (1000)": more folders of one name under the root
@@ -84,10 +85,8 @@ static FILE* OpenInDecidedFolder(FolderCreator create, const char* folder, const
 // source's base name, else "name (2)", "name (3)"... A folder that exists
 // already, left by an earlier run or made for another source of this job with
 // the same name, is never taken, so no two sources' files mix.
-static bool ClaimFallbackFolder(OutputPlace* place, const char* sourcePath) {
+static bool ClaimFallbackFolder(OutputPlace* place, const char* base) {
     if (place->fallbackRoot == nullptr || place->fallbackRoot[0] == '\0') return false;
-    char base[PATH_CAPACITY];
-    CopyBaseName(base, sourcePath);
     // "", "." and ".." would name the root itself or its parent.
     if (base[0] == '\0' || strcmp(base, ".") == 0 || strcmp(base, "..") == 0) return false;
     FolderCreator create = FolderCreatorOf(place);
@@ -111,6 +110,15 @@ void InitOutputPlace(OutputPlace* place, const char* fallbackRoot) {
     place->createFolder = nullptr;
     place->state = OUTPUT_UNDECIDED;
     place->folder[0] = '\0';
+    place->tree = nullptr;
+    place->treeRoot = nullptr;
+    place->nothingWritten = 0;
+}
+
+void InitTreeFilePlace(OutputPlace* place, OutputPlace* tree) {
+    InitOutputPlace(place, tree->fallbackRoot);
+    place->createFolder = tree->createFolder;
+    place->tree = tree;
 }
 
 void FinishOutputPlace(OutputPlace* place) {
@@ -119,6 +127,52 @@ void FinishOutputPlace(OutputPlace* place) {
         place->state = OUTPUT_NOWHERE;
         place->folder[0] = '\0';
     }
+    if (place->tree != nullptr && place->state == OUTPUT_NOWHERE) place->tree->nothingWritten++;
+}
+
+// The last step of a path: a folder given with a trailing separator (a drive's
+// root) has none, and then no name to claim.
+static void CopyLastStep(char* dest, const char* path) {
+    CopyBounded(dest, PATH_CAPACITY, EndsWithSeparator(path) ? "" : FileNamePart(path));
+}
+
+// Creates every missing folder of path below the existing folder top.
+static bool CreateFoldersBelow(FolderCreator create, const char* top, const char* path) {
+    char prefix[PATH_CAPACITY];
+    CopyBounded(prefix, sizeof(prefix), path);
+    for (char* p = prefix + strlen(top); *p != '\0'; p = NextChar(p)) {
+        if (*p != '\\' || p == prefix + strlen(top)) continue;
+        *p = '\0';
+        bool made = CreateFolderIfMissing(create, prefix) == NO_ERROR;
+        *p = '\\';
+        if (!made) return false;
+    }
+    return CreateFolderIfMissing(create, prefix) == NO_ERROR;
+}
+
+// A file of a folder source that falls back goes into the one folder under the
+// root that mirrors its source's tree: claimed, under the given folder's name,
+// at the first such file; the folders between it and the file's own are made
+// as needed, and files of one base name share one, as they do beside.
+static bool PlaceInTree(OutputPlace* place, const char* sourcePath) {
+    OutputPlace* tree = place->tree;
+    if (tree->state == OUTPUT_UNDECIDED) {
+        char name[PATH_CAPACITY];
+        CopyLastStep(name, tree->treeRoot);
+        tree->state =
+            name[0] != '\0' && ClaimFallbackFolder(tree, name) ? OUTPUT_FALLBACK : OUTPUT_NOWHERE;
+    }
+    if (tree->state != OUTPUT_FALLBACK) return false;
+    char parent[PATH_CAPACITY], base[PATH_CAPACITY];
+    CopyFolderPart(parent, sourcePath);
+    CopyBaseName(base, sourcePath);
+    size_t rootLength = strlen(tree->treeRoot);
+    if (EndsWithSeparator(tree->treeRoot)) rootLength--;
+    if (strlen(parent) < rootLength) return false;
+    const char* below = parent + rootLength;  // "" or "\\sub\\deeper"
+    if (FormatBounded(place->folder, PATH_CAPACITY, "%s%s\\%s", tree->folder, below, base) < 0)
+        return false;
+    return CreateFoldersBelow(FolderCreatorOf(place), tree->folder, place->folder);
 }
 
 // The first file of a source decides where all of them go: beside it when that
@@ -137,7 +191,11 @@ static FILE* OpenInPlace(OutputPlace* place, const char* sourcePath, const char*
             CopyBounded(place->folder, PATH_CAPACITY, folder);
         }
         if (stream != nullptr || !refused) return stream;
-        if (!ClaimFallbackFolder(place, sourcePath)) {
+        char base[PATH_CAPACITY];
+        CopyBaseName(base, sourcePath);
+        bool placed = place->tree != nullptr ? PlaceInTree(place, sourcePath)
+                                             : ClaimFallbackFolder(place, base);
+        if (!placed) {
             place->state = OUTPUT_NOWHERE;
             return nullptr;
         }

@@ -23,17 +23,28 @@ enum OutputPlaceState {
 // Where the files of one source go: decided at the first file that is opened
 // and kept for all of the source's later files. The worker fills it; whoever
 // started the job reads it after the worker has ended.
+//
+// A folder source has one place of its own, which stands for the one folder
+// under the root that mirrors its tree (decided at the first of its files that
+// falls back), and each of its files a place of its own whose tree points at it.
 struct OutputPlace {
     const char* fallbackRoot;    // borrowed; null or "" when there is no fall-back
     FolderCreator createFolder;  // null: CreateDirectoryA
     OutputPlaceState state;
     char folder[PATH_CAPACITY];  // the folder in use once decided, else ""
+    OutputPlace* tree;           // a folder source's file: that source's place; else null
+    const char* treeRoot;        // a folder source's place: the folder as given (borrowed)
+    unsigned nothingWritten;     // a folder source's place: its files refused under the root too
 };
 
 // An undecided place that falls back under fallbackRoot (may be null).
 void InitOutputPlace(OutputPlace* place, const char* fallbackRoot);
+// The place of one file of the folder source whose place is tree: it falls back,
+// like the tree, into the tree's mirror folder.
+void InitTreeFilePlace(OutputPlace* place, OutputPlace* tree);
 // Called after the source's last file: a fall-back folder that received no file
-// is removed again, and the place then says that nothing was written.
+// is removed again, and the place then says that nothing was written; a file
+// of a folder source for which nothing could be written is counted in its tree.
 void FinishOutputPlace(OutputPlace* place);
 
 // Writes the whole buffer; false when the file could not be opened or not be

@@ -138,7 +138,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     std::string dir = testsupport::ScratchDir("cancel");
     std::string source = CopyFixture(dir, "fixture.dll");
     char* paths[] = {&source[0], nullptr};
-    ExtractionJob job = {0, 1, paths, nullptr};
+    ExtractionJob job = {0, 1, paths, nullptr, nullptr};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     ASSERT_NE(nullptr, worker);
     ASSERT_TRUE(CancelWorkerThread(worker));
@@ -147,7 +147,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     ReleaseWorkerThread(worker);
     EXPECT_EQ(std::vector<std::string>{"fixture.dll"}, testsupport::ListFolder(dir));
 
-    ExtractionJob empty = {0, 0, paths + 1, nullptr};
+    ExtractionJob empty = {0, 0, paths + 1, nullptr, nullptr};
     EXPECT_EQ(0u, ExtractionWorker(nullptr, &empty));
 }
 
@@ -574,6 +574,30 @@ TEST(PelnoreRun, NamesOutsideTheCodePageGoThroughTheirShortNames) {
     printf("missing %s\n  %s  nothing written\n", Printable(missing).c_str(), dump[3].c_str());
 }
 
+// ---------------------------------------------------------------- folders as sources
+
+// scratch\walk, made before the run (tests/extract/CMakeLists.txt).
+TEST(PelnoreRun, FolderSourceGivesWhatItsModulesGiveOneByOne) {
+    std::string walk = testsupport::TestDir() + "\\scratch\\walk", top = walk + "\\top";
+    if (!testsupport::FileExists(top + "\\a\\back")) GTEST_SKIP() << "no tree at " << walk;
+    RunPelnore(Quote(top));
+    const char* modules[][2] = {{"\\one", "dll"},
+                                {"\\a\\two", "EXE"},
+                                {"\\a\\b\\three", "ocx"},
+                                {"\\a\\b\\five", "mun"},
+                                {"\\c\\four", "cpl"}};
+    for (const auto& module : modules) ExpectFixtureOutput(top + module[0], module[1]);
+    std::string shortName = ShortAnsiPath(testsupport::Widen(top) + L"\\\uC544\uC774\uCF58.dll");
+    ExpectFixtureOutput(shortName.substr(0, shortName.size() - 4), "DLL");
+    // No module extension, a link out of the tree and one back to its top:
+    // none is read.
+    EXPECT_EQ((std::vector<std::string>{"data.bin", "four", "four.cpl"}),
+              testsupport::ListFolder(top + "\\c"));
+    EXPECT_EQ(std::vector<std::string>{"x.dll"}, testsupport::ListFolder(walk + "\\elsewhere"));
+    EXPECT_EQ((std::vector<std::string>{"b", "back", "out", "two", "two.EXE"}),
+              testsupport::ListFolder(top + "\\a"));
+}
+
 // ---------------------------------------------------------------- folders that refuse
 
 // Refuses, as a write-protected medium would, every new folder inside one folder.
@@ -624,7 +648,7 @@ TEST(Fallback, RefusedSourcesFallBackOneFreshFolderEachAndTheReportNamesThem) {
     std::string missingRoot = dir + "\\missing";  // the fall-back refuses too
     places[3].fallbackRoot = missingRoot.c_str();
 
-    ExtractionJob job = {0, 4, paths.data(), places};
+    ExtractionJob job = {0, 4, paths.data(), places, nullptr};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     ASSERT_NE(nullptr, worker);
     ASSERT_TRUE(StartWorkerThread(worker));
@@ -724,6 +748,30 @@ std::string WindowText(HWND window) {
     return text;
 }
 
+// Runs pelnore until its message box, which must come once the job is over
+// (the tray icon gone), and returns its text after pressing OK, which must end
+// the program with exit code 0.
+std::string RunUntilTheMessage(const std::string& arguments) {
+    PROCESS_INFORMATION process = {};
+    EXPECT_TRUE(
+        testsupport::StartProcess(Quote(testsupport::PelnoreExe()) + " " + arguments, &process));
+    HWND box = WaitForMessageBox(process, RUN_TIMEOUT);
+    EXPECT_NE(nullptr, box) << "no message box";
+    EXPECT_TRUE(testsupport::TrayIconWindows().empty());
+    std::string text = box != nullptr ? WindowText(GetDlgItem(box, 0xFFFF)) : "";
+    EXPECT_EQ("pelnore", box != nullptr ? WindowText(box) : "");
+    if (box != nullptr) PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process.hProcess, 255);
+    DWORD exitCode = 255;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(ended) << "OK did not end the program";
+    EXPECT_EQ(0u, exitCode);
+    return text;
+}
+
 // scratch\readonly is a read-only file system with a\ronly.dll and b\ronly.dll
 // (the fixture module and a WAVE stream) when the set-up could mount one.
 TEST(Fallback, ReadOnlyMediumGivesTheSameFilesOnTheDesktopAndOneMessageAfterTheJob) {
@@ -751,29 +799,12 @@ TEST(Fallback, ReadOnlyMediumGivesTheSameFilesOnTheDesktopAndOneMessageAfterTheJ
     DesktopRedirect redirect;
     ASSERT_TRUE(redirect.Redirect(desk));
 
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(testsupport::StartProcess(Quote(testsupport::PelnoreExe()) + " " + Quote(sourceA) +
-                                              " " + Quote(sourceW) + " " + Quote(sourceB),
-                                          &process));
-    HWND box = WaitForMessageBox(process, RUN_TIMEOUT);
-    EXPECT_NE(nullptr, box) << "no message box";
-    // The job is over when it shows: the tray icon has gone with the progress dialog.
-    EXPECT_TRUE(testsupport::TrayIconWindows().empty());
-    std::string text = box != nullptr ? WindowText(GetDlgItem(box, 0xFFFF)) : "";
+    std::string text =
+        RunUntilTheMessage(Quote(sourceA) + " " + Quote(sourceW) + " " + Quote(sourceB));
     std::string folderA = desk + "\\ronly (2)", folderB = desk + "\\ronly (3)";
     EXPECT_NE(std::string::npos, text.find(sourceA + "\r\n  → " + folderA + "\r\n")) << text;
     EXPECT_NE(std::string::npos, text.find(sourceB + "\r\n  → " + folderB + "\r\n")) << text;
     EXPECT_EQ(std::string::npos, text.find(sourceW)) << text;
-    EXPECT_EQ("pelnore", box != nullptr ? WindowText(box) : "");
-    if (box != nullptr) PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-    bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(process.hProcess, 255);
-    DWORD exitCode = 255;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_TRUE(ended) << "OK did not end the program";
-    EXPECT_EQ(0u, exitCode);
 
     // Byte for byte what the writable copy gave beside itself, the appended
     // WAVE stream included.
@@ -785,6 +816,14 @@ TEST(Fallback, ReadOnlyMediumGivesTheSameFilesOnTheDesktopAndOneMessageAfterTheJ
     EXPECT_EQ((std::vector<std::string>{"ronly", "ronly (2)", "ronly (3)"}),
               testsupport::ListFolder(desk));
     EXPECT_EQ(std::vector<std::string>{"earlier.txt"}, testsupport::ListFolder(desk + "\\ronly"));
+    // The medium given as one folder: one Desktop folder that mirrors it,
+    // named once in the message.
+    std::string tree = RunUntilTheMessage(Quote(medium));
+    EXPECT_NE(std::string::npos, tree.find(medium + "\r\n  → " + desk + "\\readonly\r\n")) << tree;
+    EXPECT_TRUE(expected == FolderContents(desk + "\\readonly\\a\\ronly"));
+    EXPECT_TRUE(expected == FolderContents(desk + "\\readonly\\b\\ronly"));
+    EXPECT_EQ(std::string::npos, tree.find(sourceA)) << tree;
+    printf("folder message:\n%s\n", InUtf8(tree).c_str());
     printf("sources %s, %s (read-only)\n  %s: %u files\n  %s: %u files\nmessage:\n%s\n",
            sourceA.c_str(), sourceB.c_str(), folderA.c_str(),
            (unsigned)testsupport::ListFolder(folderA).size(), folderB.c_str(),

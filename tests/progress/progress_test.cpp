@@ -186,8 +186,26 @@ TEST(ProgressDialog, DialogIsNeverVisibleAndOwnsTheTrayIcon) {
         EXPECT_TRUE(TrayHasIcon(dialog, 1)) << "show command " << show;
         EXPECT_FALSE(TrayHasIcon(dialog, 2));
         if (show == SW_SHOWNORMAL) {
-            std::vector<std::string> tips = TrayTooltips();
-            EXPECT_EQ(tips, std::vector<std::string>{"pelnore が作業中です"});
+            // The second line follows the job: files done of files found, and
+            // the current file's name.
+            std::vector<std::string> first = TrayTooltips(), later;
+            for (int wait = 0; wait < 20 && run.Running() && (later.empty() || later == first);
+                 wait++)
+                later = TrayTooltips();
+            for (const std::vector<std::string>* tips : {&first, &later}) {
+                ASSERT_EQ(1u, tips->size());
+                unsigned done = 99, found = 0, number = 0;
+                const std::string firstLine = "pelnore が作業中です\n";
+                ASSERT_EQ(firstLine, tips->front().substr(0, firstLine.size()));
+                EXPECT_EQ(3, sscanf(tips->front().c_str() + firstLine.size(), "%u / %u  copy%u.dll",
+                                    &done, &found, &number))
+                    << tips->front();
+                EXPECT_EQ(40u, found);
+                EXPECT_EQ(done, number) << tips->front();
+            }
+            EXPECT_NE(first, later);
+            printf("tooltips seen: \"%s\", then \"%s\"\n", first.front().c_str(),
+                   later.front().c_str());
         }
         EXPECT_FALSE(EverVisibleWhileRunning(run, dialog, 120000)) << "show command " << show;
         ASSERT_TRUE(run.WaitForExit(120000));
@@ -198,40 +216,45 @@ TEST(ProgressDialog, DialogIsNeverVisibleAndOwnsTheTrayIcon) {
     }
 }
 
+// The same for the files given one by one and for their folder given alone.
 TEST(ProgressDialog, CancelFromTheTrayMenuStopsALongJob) {
-    const int count = 200;
-    LongJob job = MakeLongJob("cancel", count);
-    ASSERT_EQ(job.paths.size(), (size_t)count);
-    PelnoreRun run;
-    ASSERT_TRUE(run.Start(CommandLine(job.paths), SW_SHOWNORMAL));
-    HWND dialog = testsupport::WaitForProcessWindow(run.info.dwProcessId, "#32770", 20000);
-    ASSERT_NE(dialog, nullptr);
-    // Let some files be done first, so that the cancel falls in the middle.
-    DWORD start = GetTickCount();
-    while (OutputFolders(job.folder).size() < 3 && run.Running() && GetTickCount() - start < 60000)
-        Sleep(20);
-    ASSERT_TRUE(run.Running()) << "the job ended before it could be cancelled";
+    for (bool walk : {false, true}) {
+        const int count = 200;
+        LongJob job = MakeLongJob(walk ? "cancelwalk" : "cancel", count);
+        ASSERT_EQ(job.paths.size(), (size_t)count);
+        PelnoreRun run;
+        ASSERT_TRUE(run.Start(CommandLine(walk ? std::vector<std::string>{job.folder} : job.paths),
+                              SW_SHOWNORMAL));
+        HWND dialog = testsupport::WaitForProcessWindow(run.info.dwProcessId, "#32770", 20000);
+        ASSERT_NE(dialog, nullptr);
+        // Let some files be done first, so that the cancel falls in the middle.
+        DWORD start = GetTickCount();
+        while (OutputFolders(job.folder).size() < 3 && run.Running() &&
+               GetTickCount() - start < 60000)
+            Sleep(20);
+        ASSERT_TRUE(run.Running()) << "the job ended before it could be cancelled";
 
-    // A button going down opens nothing; its release does.
-    PostMessageA(dialog, TRAY_CALLBACK, 1, WM_LBUTTONDOWN);
-    EXPECT_EQ(WaitForMenu(run.info.dwProcessId, 1000), nullptr);
-    PostMessageA(dialog, TRAY_CALLBACK, 1, WM_LBUTTONUP);
-    HWND menu = WaitForMenu(run.info.dwProcessId, 10000);
-    ASSERT_NE(menu, nullptr);
-    // The one item, chosen through the menu itself.
-    PressKey(menu, VK_DOWN);
-    PressKey(menu, VK_RETURN);
-    size_t atCancel = OutputFolders(job.folder).size();
-    ASSERT_TRUE(run.WaitForExit(20000)) << "the job did not stop after the cancel";
-    EXPECT_EQ(run.ExitCode(), 0u);
+        // A button going down opens nothing; its release does.
+        PostMessageA(dialog, TRAY_CALLBACK, 1, WM_LBUTTONDOWN);
+        EXPECT_EQ(WaitForMenu(run.info.dwProcessId, 1000), nullptr);
+        PostMessageA(dialog, TRAY_CALLBACK, 1, WM_LBUTTONUP);
+        HWND menu = WaitForMenu(run.info.dwProcessId, 10000);
+        ASSERT_NE(menu, nullptr);
+        // The one item, chosen through the menu itself.
+        PressKey(menu, VK_DOWN);
+        PressKey(menu, VK_RETURN);
+        size_t atCancel = OutputFolders(job.folder).size();
+        ASSERT_TRUE(run.WaitForExit(20000)) << "the job did not stop after the cancel";
+        EXPECT_EQ(run.ExitCode(), 0u);
 
-    std::vector<int> done = OutputFolders(job.folder);
-    // The worker goes in order and starts no file after the cancel: the
-    // output folders are those of the first files, and many are left.
-    for (size_t i = 0; i < done.size(); i++) EXPECT_EQ(done[i], (int)i);
-    EXPECT_LE(done.size(), atCancel + 3);
-    EXPECT_LT(done.size(), (size_t)count / 2);
-    EXPECT_FALSE(TrayHasIcon(dialog, 1));
+        std::vector<int> done = OutputFolders(job.folder);
+        // The worker goes in order and starts no file after the cancel: the
+        // output folders are those of the first files, and many are left.
+        for (size_t i = 0; i < done.size(); i++) EXPECT_EQ(done[i], (int)i);
+        EXPECT_LE(done.size(), atCancel + 3);
+        EXPECT_LT(done.size(), (size_t)count / 2);
+        EXPECT_FALSE(TrayHasIcon(dialog, 1));
+    }
 }
 
 TEST(ProgressDialog, RealClicksOnTheTrayIconOpenTheMenuAndEscapeChangesNothing) {
