@@ -117,15 +117,18 @@ void ListFolder(const char* folder, bool wantFiles, const FolderWalk* walk,
     HANDLE find = FindFirstFileW(widePattern, &data);
     if (find == INVALID_HANDLE_VALUE) return;
     do {
-        char name[MAX_PATH];
-        if (!EntryName(data, name) || IsDotName(name)) continue;
+        // The attributes first: a listing taken again on the way back up
+        // wants its subfolders only, and a name costs a conversion.
         bool folderEntry = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (folderEntry) {
             if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
             if (!IsEarlier(data.ftCreationTime, walk->jobStart)) continue;
-        } else if (!wantFiles || !IsModuleFileName(name)) {
+        } else if (!wantFiles) {
             continue;
         }
+        char name[MAX_PATH];
+        if (!EntryName(data, name) || IsDotName(name)) continue;
+        if (!folderEntry && !IsModuleFileName(name)) continue;
         if (!AddEntry(listing, name, folderEntry)) break;
     } while (FindNextFileW(find, &data));
     FindClose(find);

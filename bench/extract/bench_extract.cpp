@@ -11,6 +11,13 @@
 // RIFF streams, without any output budget) to its size, and how many sources
 // the output budget would cut.
 //   bench_extract.exe [work folder [more sources...]]
+// With /folders it measures folder sources instead: the job over a copy of the
+// system folder given as one folder argument against the same module files
+// given by name (the best of three each, in turns), then over a tree of
+// TREE_FILES (default 100000) empty .dll files in folders of 1000, with the
+// peak working set after each; the peak is the process's, so a walk whose
+// memory grew with the tree would raise it.
+//   bench_extract.exe /folders [work folder [TREE_FILES]]
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -24,6 +31,8 @@
 #include "../../extract/content.h"
 #include "../../extract/extract.h"
 #include "../../extract/riff.h"
+#include "../../extract/walk.h"
+#include "../../util/worker.h"
 #include "../peakmemory.h"
 
 static double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
@@ -210,8 +219,99 @@ static void CountOutput(const std::string& work, long* files, double* bytes) {
     FindClose(folders);
 }
 
+// One job as the program runs it: its worker thread over the paths.
+static double RunJob(std::vector<std::string>& paths) {
+    std::vector<char*> table;
+    for (std::string& path : paths) table.push_back(&path[0]);
+    table.push_back(nullptr);
+    ExtractionJob job = {0, (int)paths.size(), table.data(), nullptr, nullptr};
+    LARGE_INTEGER from, to;
+    QueryPerformanceCounter(&from);
+    WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
+    if (worker == nullptr || !ResumeWorkerThread(worker)) return -1;
+    WaitForSingleObject(worker->thread, INFINITE);
+    QueryPerformanceCounter(&to);
+    ReleaseWorkerThread(worker);
+    return Seconds(from, to);
+}
+
+static void RemoveOutputFolders(const std::vector<std::string>& sources) {
+    for (const std::string& source : sources) {
+        std::string folder = source.substr(0, source.find_last_of('.'));
+        if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        system(("rmdir /s /q \"" + folder + "\"").c_str());
+    }
+}
+
+static void CreateEmptyFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+static int MeasureFolders(const std::string& work, long treeFiles) {
+    std::string copy = work + "\\system";
+    CreateDirectoryA(copy.c_str(), nullptr);
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof(system));
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((std::string(system) + "\\*").c_str(), &data);
+    std::vector<std::string> named;
+    if (find == INVALID_HANDLE_VALUE) return 1;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        std::string target = copy + "\\" + data.cFileName;
+        if (!CopyFileA((std::string(system) + "\\" + data.cFileName).c_str(), target.c_str(),
+                       FALSE))
+            continue;
+        if (IsModuleFileName(data.cFileName)) named.push_back(target);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    std::sort(named.begin(), named.end());
+    std::vector<std::string> folder = {copy};
+    RunJob(named);  // warm the file cache
+    // Into fresh output folders, as a first run writes; then again over the
+    // folders of the run before, which a walk lists as well (they hold no
+    // module, but are no folders of this job).
+    double byName[2] = {1e9, 1e9}, byFolder[2] = {1e9, 1e9};
+    for (int round = 0; round < 3; round++) {
+        for (int again = 0; again < 2; again++) {
+            if (!again) RemoveOutputFolders(named);
+            byName[again] = std::min(byName[again], RunJob(named));
+            if (!again) RemoveOutputFolders(named);
+            byFolder[again] = std::min(byFolder[again], RunJob(folder));
+        }
+    }
+    printf("system folder copy: %u module files\n", (unsigned)named.size());
+    for (int again = 0; again < 2; again++)
+        printf("%s: by name %.3f s, as one folder %.3f s (%.3f x by name)\n",
+               again ? "over the earlier output" : "into fresh folders     ", byName[again],
+               byFolder[again], byFolder[again] / byName[again]);
+    printf("peak working set after both: %.1f MiB\n", PeakWorkingSet() / 1048576.0);
+
+    std::string tree = work + "\\tree";
+    CreateDirectoryA(tree.c_str(), nullptr);
+    for (long i = 0; i < treeFiles; i++) {
+        char name[64];
+        snprintf(name, sizeof(name), "\\f%03ld", i / 1000);
+        std::string sub = tree + name;
+        if (i % 1000 == 0) CreateDirectoryA(sub.c_str(), nullptr);
+        snprintf(name, sizeof(name), "\\e%05ld.dll", i);
+        CreateEmptyFile(sub + name);
+    }
+    std::vector<std::string> treeJob = {tree};
+    double walked = RunJob(treeJob);
+    printf("tree of %ld empty .dll files as one folder: %.3f s\n", treeFiles, walked);
+    printf("peak working set after the tree: %.1f MiB\n", PeakWorkingSet() / 1048576.0);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     std::string work;
+    bool folders = argc > 1 && strcmp(argv[1], "/folders") == 0;
+    if (folders) {
+        argv++;
+        argc--;
+    }
     if (argc > 1) {
         work = argv[1];
     } else {
@@ -224,6 +324,7 @@ int main(int argc, char** argv) {
     if (GetFileAttributesA(work.c_str()) != INVALID_FILE_ATTRIBUTES)
         system(("rmdir /s /q \"" + work + "\"").c_str());
     CreateDirectoryA(work.c_str(), nullptr);
+    if (folders) return MeasureFolders(work, argc > 2 ? atol(argv[2]) : 100000);
 
     std::vector<std::string> modules = CopySystemDlls(work);
     for (int i = 2; i < argc; i++) {
