@@ -13,7 +13,7 @@
 //   bench_extract.exe [work folder [more sources...]]
 // With /folders it measures folder sources instead: the job over a copy of the
 // system folder given as one folder argument against the same module files
-// given by name (the best of three each, in turns), then over a tree of
+// given by name (the best of five each, in turns), then over a tree of
 // TREE_FILES (default 100000) empty .dll files in folders of 1000, with the
 // peak working set after each; the peak is the process's, so a walk whose
 // memory grew with the tree would raise it.
@@ -273,7 +273,7 @@ static int MeasureFolders(const std::string& work, long treeFiles) {
     // folders of the run before, which a walk lists as well (they hold no
     // module, but are no folders of this job).
     double byName[2] = {1e9, 1e9}, byFolder[2] = {1e9, 1e9};
-    for (int round = 0; round < 3; round++) {
+    for (int round = 0; round < 5; round++) {
         for (int again = 0; again < 2; again++) {
             if (!again) RemoveOutputFolders(named);
             byName[again] = std::min(byName[again], RunJob(named));

@@ -580,6 +580,7 @@ TEST(PelnoreRun, NamesOutsideTheCodePageGoThroughTheirShortNames) {
 TEST(PelnoreRun, FolderSourceGivesWhatItsModulesGiveOneByOne) {
     std::string walk = testsupport::TestDir() + "\\scratch\\walk", top = walk + "\\top";
     if (!testsupport::FileExists(top + "\\a\\back")) GTEST_SKIP() << "no tree at " << walk;
+    testsupport::RemoveTree(top + "\\z\\last");  // written again only if the walk goes on
     RunPelnore(Quote(top));
     const char* modules[][2] = {{"\\one", "dll"},
                                 {"\\a\\two", "EXE"},
@@ -596,6 +597,13 @@ TEST(PelnoreRun, FolderSourceGivesWhatItsModulesGiveOneByOne) {
     EXPECT_EQ(std::vector<std::string>{"x.dll"}, testsupport::ListFolder(walk + "\\elsewhere"));
     EXPECT_EQ((std::vector<std::string>{"b", "back", "out", "two", "two.EXE"}),
               testsupport::ListFolder(top + "\\a"));
+    // The locked folder is passed over where it cannot be listed (the run of
+    // test_extract_walk_unlistable), and the walk goes on after it.
+    if (testsupport::FileExists(top + "\\locked\\in.dll"))
+        ExpectFixtureOutput(top + "\\locked\\in", "dll");
+    else
+        printf("locked folder: cannot be listed here\n");
+    ExpectFixtureOutput(top + "\\z\\last", "dll");
 }
 
 // ---------------------------------------------------------------- folders that refuse
