@@ -57,11 +57,15 @@ struct NameText {
     char text[256];
 };
 
-void CopyName(const unsigned char* name, size_t length, NameText* out) {
+// A type or resource of the table as the source delivers it: its integer
+// identifier, or its name copied into out.
+LPCSTR IdOrName(bool named, uint16_t id, const unsigned char* name, size_t length, NameText* out) {
+    if (!named) return MAKEINTRESOURCEA(id);
     if (name == nullptr) length = 0;
     if (length > sizeof(out->text) - 1) length = sizeof(out->text) - 1;
     if (length > 0) memcpy(out->text, name, length);
     out->text[length] = '\0';
+    return out->text;
 }
 
 // Resource names are compared as the system compares them: ASCII letters
@@ -88,11 +92,8 @@ struct TypeVisit {
 bool OnNeType(void* context, const NeType* type) {
     const TypeVisit* visit = (const TypeVisit*)context;
     NameText name;
-    ResourceType delivered = {MAKEINTRESOURCEA(type->id), type->block};
-    if (type->named) {
-        CopyName(type->name, type->nameLength, &name);
-        delivered.id = name.text;
-    }
+    ResourceType delivered = {IdOrName(type->named, type->id, type->name, type->nameLength, &name),
+                              type->block};
     return visit->visit(visit->context, &delivered);
 }
 
@@ -104,11 +105,8 @@ struct NameVisit {
 bool OnNeResource(void* context, const NeResource* resource) {
     const NameVisit* visit = (const NameVisit*)context;
     NameText name;
-    LPCSTR delivered = MAKEINTRESOURCEA(resource->id);
-    if (resource->named) {
-        CopyName(resource->name, resource->nameLength, &name);
-        delivered = name.text;
-    }
+    LPCSTR delivered =
+        IdOrName(resource->named, resource->id, resource->name, resource->nameLength, &name);
     ResourceSpan bytes = {resource->bytes, resource->bytes != nullptr ? resource->size : 0};
     return visit->visit(visit->context, delivered, bytes);
 }
