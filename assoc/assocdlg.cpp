@@ -64,6 +64,16 @@ static const char kAboutMenuText[] = "About(&A)";
 
 static const AboutInfo kAboutInfo = {kSupportUrl};
 
+// The registry is one for the whole process, and so are the roots the dialog
+// works on; only a test puts others in their place.
+static const VerbRoots* g_verbRoots = &kSystemVerbRoots;
+
+const VerbRoots* UseVerbRoots(const VerbRoots* roots) {
+    const VerbRoots* before = g_verbRoots;
+    g_verbRoots = roots != nullptr ? roots : &kSystemVerbRoots;
+    return before;
+}
+
 // The state of one dialog: allocated by its opener, handed over through the
 // creation parameter, held as the window property PROP_DIALOG_STATE and freed
 // at WM_DESTROY.
@@ -249,7 +259,7 @@ static BOOL OnInitDialog(HWND dialog, LPARAM creationParameter) {
     PlaceWindowAtCursor(dialog);
     KeepInitialSizes(dialog, state);
     state->initialised = true;
-    LoadAssociationSettings(&state->loaded);
+    LoadAssociationSettings(g_verbRoots, &state->loaded);
     state->detailsMask = 0;
     AddSystemMenuItems(dialog);
     for (int i = 0; i < FILE_TYPE_COUNT; i++)
@@ -268,7 +278,7 @@ static void OnOk(HWND dialog) {
     AssociationDialogState* state = StateOf(dialog);
     ReadDialogSettings(dialog, &state->loaded, &state->edited);
     DWORD changed = DiffAssociationSettings(&state->edited, &state->loaded);
-    DWORD failed = ApplyAssociationSettings(&state->edited, changed);
+    DWORD failed = ApplyAssociationSettings(g_verbRoots, &state->edited, changed);
     if (failed != 0) {
         ShowApplyFailure(dialog, &state->edited, failed);
         return;

@@ -16,35 +16,29 @@ const FileTypeRow FileTypeTable[FILE_TYPE_COUNT] = {
     {1001, 2, ".dll"},
 };
 
-const char kVerbKeyName[] = "pelnore";
-const char kDefaultMenuText[] = "リソースを抜き出す";
-
+static const char kVerbKeyName[] = "pelnore";
+static const char kDefaultMenuText[] = "リソースを抜き出す";
 static const char kShellKeyName[] = "shell";
 static const char kCommandKeyName[] = "command";
+// Explorer offers a verb for at most 15 selected items unless the verb says
+// how it takes a selection; "Player" raises that to 100.
+static const char kMultiSelectValueName[] = "MultiSelectModel";
+static const char kMultiSelectModel[] = "Player";
 
 // ---------------------------------------------------------------- primitives
 
-bool OpenSubKey(HKEY parent, const char* name, HKEY* key) {
+// Opened only for reading: a user without elevation may read the shared
+// classes but not open them for writing.
+static bool OpenSubKey(HKEY parent, const char* name, HKEY* key) {
     *key = nullptr;
     return RegOpenKeyExA(parent, name, 0, KEY_READ, key) == ERROR_SUCCESS;
 }
 
-bool CreateSubKey(HKEY parent, const char* name, HKEY* key) {
-    *key = nullptr;
-    char emptyClass[] = "";
-    return RegCreateKeyExA(parent, name, 0, emptyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                           nullptr, key, nullptr) == ERROR_SUCCESS;
+static void CloseKey(HKEY key) {
+    RegCloseKey(key);
 }
 
-bool CloseKey(HKEY key) {
-    return RegCloseKey(key) == ERROR_SUCCESS;
-}
-
-bool DeleteSubKey(HKEY parent, const char* name) {
-    return RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
-}
-
-bool RegKeyExists(HKEY parent, const char* name) {
+static bool RegKeyExists(HKEY parent, const char* name) {
     HKEY key;
     if (!OpenSubKey(parent, name, &key)) return false;
     CloseKey(key);
@@ -55,26 +49,9 @@ static bool IsStringType(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ;
 }
 
-// The registry hands back exactly the bytes that were stored: a value written
-// without its terminating NUL comes back unterminated (NT adds one only when
-// the buffer has room to spare), so the text is ended here from the size read.
-bool EndStringValue(char* buffer, DWORD size, DWORD capacity) {
-    if (capacity == 0) return false;
-    if (size > capacity) {
-        buffer[0] = '\0';
-        return false;
-    }
-    if (size > 0 && buffer[size - 1] == '\0') return true;
-    if (size == capacity) {
-        // Every byte is text: the value is one byte too long for the buffer.
-        buffer[0] = '\0';
-        return false;
-    }
-    buffer[size] = '\0';
-    return true;
-}
-
-bool ReadDefaultValue(HKEY key, char* buffer, DWORD capacity) {
+// A string default value, ended inside the buffer from the size read; fails,
+// leaving it empty, when the value is missing, is not a string, or does not fit.
+static bool ReadDefaultValue(HKEY key, char* buffer, DWORD capacity) {
     if (capacity == 0) return false;
     DWORD type = REG_NONE;
     DWORD size = capacity;
@@ -84,11 +61,6 @@ bool ReadDefaultValue(HKEY key, char* buffer, DWORD capacity) {
         return false;
     }
     return EndStringValue(buffer, size, capacity);
-}
-
-bool WriteDefaultValue(HKEY key, const char* text) {
-    return RegSetValueExA(key, nullptr, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1) ==
-           ERROR_SUCCESS;
 }
 
 // ---------------------------------------------------------------- where the verb lives
@@ -109,15 +81,15 @@ static LONG Win32CreateKey(HKEY parent, const char* name, HKEY* key) {
                            nullptr, key, nullptr);
 }
 
-static LONG Win32SetDefaultValue(HKEY key, const char* text) {
-    return RegSetValueExA(key, nullptr, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
+static LONG Win32SetStringValue(HKEY key, const char* name, const char* text) {
+    return RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
 }
 
 static LONG Win32DeleteKey(HKEY parent, const char* name) {
     return RegDeleteKeyA(parent, name);
 }
 
-const RegistryWriter kWin32RegistryWriter = {Win32OpenKey, Win32CreateKey, Win32SetDefaultValue,
+const RegistryWriter kWin32RegistryWriter = {Win32OpenKey, Win32CreateKey, Win32SetStringValue,
                                              Win32DeleteKey};
 
 // A new key under HKEY_CLASSES_ROOT lands in HKEY_LOCAL_MACHINE, which only an
@@ -128,17 +100,8 @@ const VerbRoots kSystemVerbRoots = {
     {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT", &kWin32RegistryWriter},
     {HKEY_CURRENT_USER, "Software\\Classes", "HKEY_CURRENT_USER\\Software\\Classes",
      &kWin32RegistryWriter},
+    FileTypeTable,
 };
-
-// The registry is one for the whole process, and so are the roots the dialog's
-// steps use; only a test puts others in their place.
-static const VerbRoots* g_verbRoots = &kSystemVerbRoots;
-
-const VerbRoots* UseVerbRoots(const VerbRoots* roots) {
-    const VerbRoots* before = g_verbRoots;
-    g_verbRoots = roots != nullptr ? roots : &kSystemVerbRoots;
-    return before;
-}
 
 // Room for a store's path, a class name and the three levels below it.
 enum { STORE_PATH_CAPACITY = 640 };
@@ -174,7 +137,7 @@ static bool StoreKeyExists(const VerbStore* store, const char* className, const 
 
 static const char* const kVerbLevels[] = {kShellKeyName, kVerbKeyName, kCommandKeyName};
 
-bool StoreHasVerb(const VerbStore* store, const char* className) {
+static bool StoreHasVerb(const VerbStore* store, const char* className) {
     return StoreKeyExists(store, className, kVerbLevels, 3);
 }
 
@@ -193,17 +156,20 @@ static bool OpenClassKeyForWriting(const VerbStore* store, const char* className
 
 // An existing verb is overwritten in place; nothing is deleted first. A value
 // that cannot be set counts as much as a key that cannot be made.
-bool WriteVerbTo(const VerbStore* store, const char* className, const char* menuText,
-                 const char* commandLine) {
+static bool WriteVerbTo(const VerbStore* store, const char* className, const char* menuText,
+                        const char* commandLine) {
     const RegistryWriter* w = store->writer;
     HKEY classKey, shellKey, verbKey, commandKey;
     if (!OpenClassKeyForWriting(store, className, &classKey)) return false;
     bool done = false;
     if (w->createKey(classKey, kShellKeyName, &shellKey) == ERROR_SUCCESS) {
         if (w->createKey(shellKey, kVerbKeyName, &verbKey) == ERROR_SUCCESS) {
-            bool menuSet = w->setDefaultValue(verbKey, menuText) == ERROR_SUCCESS;
+            bool menuSet = w->setStringValue(verbKey, nullptr, menuText) == ERROR_SUCCESS;
+            bool modelSet = w->setStringValue(verbKey, kMultiSelectValueName, kMultiSelectModel) ==
+                            ERROR_SUCCESS;
             if (w->createKey(verbKey, kCommandKeyName, &commandKey) == ERROR_SUCCESS) {
-                done = menuSet && w->setDefaultValue(commandKey, commandLine) == ERROR_SUCCESS;
+                done = menuSet && modelSet &&
+                       w->setStringValue(commandKey, nullptr, commandLine) == ERROR_SUCCESS;
                 CloseKey(commandKey);
             }
             CloseKey(verbKey);
@@ -246,7 +212,7 @@ static void PruneUserClassKey(const VerbStore* store, const char* className) {
 
 // Only "command" is deleted ahead of the verb key; what others put under the
 // verb key keeps it, and then the verb counts as not removed.
-bool RemoveVerbFrom(const VerbStore* store, const char* className) {
+static bool RemoveVerbFrom(const VerbStore* store, const char* className) {
     if (!StoreKeyExists(store, className, kVerbLevels, 2)) return true;
     char path[STORE_PATH_CAPACITY];
     HKEY shellKey, verbKey;
@@ -264,7 +230,8 @@ bool RemoveVerbFrom(const VerbStore* store, const char* className) {
     return removed;
 }
 
-void BuildStoreKeyText(const VerbStore* store, const char* className, char* keyText) {
+// "<rootText>\<class>\shell\pelnore", cut to the capacity.
+static void BuildStoreKeyText(const VerbStore* store, const char* className, char* keyText) {
     keyText[0] = '\0';
     size_t length = AppendText(keyText, KEY_TEXT_CAPACITY, 0, store->rootText);
     const char* pieces[] = {"\\", className, "\\", kShellKeyName, "\\", kVerbKeyName};
@@ -275,31 +242,17 @@ void BuildStoreKeyText(const VerbStore* store, const char* className, char* keyT
 
 // An empty default value would name the classes root itself (an empty subkey
 // name opens its parent), so it counts as no value at all.
-static void ResolveFileClassIn(HKEY view, const char* extension, char* className) {
+void ResolveFileClass(const VerbRoots* roots, const char* extension, char* className) {
     CopyBounded(className, CLASS_NAME_CAPACITY, extension);
     char value[CLASS_NAME_CAPACITY];
     bool haveValue = false;
     HKEY key;
-    if (OpenSubKey(view, extension, &key)) {
+    if (OpenSubKey(roots->view, extension, &key)) {
         haveValue = ReadDefaultValue(key, value, sizeof(value));
         CloseKey(key);
     }
-    if (haveValue && value[0] != '\0' && RegKeyExists(view, value))
+    if (haveValue && value[0] != '\0' && RegKeyExists(roots->view, value))
         CopyBounded(className, CLASS_NAME_CAPACITY, value);
-}
-
-void ResolveFileClass(const char* extension, char* className) {
-    ResolveFileClassIn(HKEY_CLASSES_ROOT, extension, className);
-}
-
-static bool OpenFileClassKeyIn(HKEY view, const char* extension, HKEY* key) {
-    char className[CLASS_NAME_CAPACITY];
-    ResolveFileClassIn(view, extension, className);
-    return OpenSubKey(view, className, key);
-}
-
-bool OpenFileClassKey(const char* extension, HKEY* key) {
-    return OpenFileClassKeyIn(HKEY_CLASSES_ROOT, extension, key);
 }
 
 // Opens name under the key and closes the key, so that only the deeper one stays open.
@@ -311,37 +264,42 @@ static bool OpenOneLevelDown(HKEY* key, const char* name) {
     return opened;
 }
 
-bool OpenShellKey(const char* extension, HKEY* key) {
-    return OpenFileClassKey(extension, key) && OpenOneLevelDown(key, kShellKeyName);
-}
-
-static bool OpenVerbKeyIn(HKEY view, const char* extension, HKEY* key) {
-    return OpenFileClassKeyIn(view, extension, key) && OpenOneLevelDown(key, kShellKeyName) &&
+// <class>\shell\pelnore in the view, opened one level at a time; never created.
+static bool OpenVerbKey(const VerbRoots* roots, const char* extension, HKEY* key) {
+    char className[CLASS_NAME_CAPACITY];
+    ResolveFileClass(roots, extension, className);
+    return OpenSubKey(roots->view, className, key) && OpenOneLevelDown(key, kShellKeyName) &&
            OpenOneLevelDown(key, kVerbKeyName);
 }
 
-bool OpenVerbKey(const char* extension, HKEY* key) {
-    return OpenVerbKeyIn(HKEY_CLASSES_ROOT, extension, key);
-}
-
-bool RegisterVerb(const char* extension, const char* menuText, const char* commandLine) {
+// Shared first, as an elevated process may; where that is refused, the user's
+// key. A user's verb shadows the shared one in the merged view, so one that
+// exists is written as well even when the shared write succeeded: on Windows
+// that write may even have gone into it, and a stale one would hide the new
+// values. A shared verb that cannot be changed is thus shadowed by the user's.
+bool RegisterVerb(const VerbRoots* roots, const char* extension, const char* menuText,
+                  const char* commandLine) {
     char className[CLASS_NAME_CAPACITY];
-    ResolveFileClass(extension, className);
-    return WriteVerbTo(&kSystemVerbRoots.shared, className, menuText, commandLine);
+    ResolveFileClass(roots, extension, className);
+    bool userVerb = StoreHasVerb(&roots->user, className);
+    bool sharedWritten = WriteVerbTo(&roots->shared, className, menuText, commandLine);
+    if (sharedWritten && !userVerb) return true;
+    return WriteVerbTo(&roots->user, className, menuText, commandLine);
 }
 
-bool UnregisterVerb(const char* extension) {
-    HKEY shellKey;
-    if (!OpenShellKey(extension, &shellKey)) return false;
-    CloseKey(shellKey);
+// The user's verb first, so that the shared one is what the view then shows;
+// the type is off only when neither is left.
+bool UnregisterVerb(const VerbRoots* roots, const char* extension) {
     char className[CLASS_NAME_CAPACITY];
-    ResolveFileClass(extension, className);
-    return RemoveVerbFrom(&kSystemVerbRoots.shared, className);
+    ResolveFileClass(roots, extension, className);
+    bool userRemoved = RemoveVerbFrom(&roots->user, className);
+    bool sharedRemoved = RemoveVerbFrom(&roots->shared, className);
+    return userRemoved && sharedRemoved;
 }
 
-static bool ReadVerbIn(HKEY view, const char* extension, char* menuText, char* commandLine) {
+bool ReadVerb(const VerbRoots* roots, const char* extension, char* menuText, char* commandLine) {
     HKEY verbKey, commandKey;
-    if (!OpenVerbKeyIn(view, extension, &verbKey)) return false;
+    if (!OpenVerbKey(roots, extension, &verbKey)) return false;
     ReadDefaultValue(verbKey, menuText, MENU_TEXT_CAPACITY);
     if (!OpenSubKey(verbKey, kCommandKeyName, &commandKey)) {
         CloseKey(verbKey);
@@ -351,16 +309,6 @@ static bool ReadVerbIn(HKEY view, const char* extension, char* menuText, char* c
     CloseKey(commandKey);
     CloseKey(verbKey);
     return true;
-}
-
-bool ReadVerb(const char* extension, char* menuText, char* commandLine) {
-    return ReadVerbIn(HKEY_CLASSES_ROOT, extension, menuText, commandLine);
-}
-
-void BuildVerbKeyText(const char* extension, char* keyText) {
-    char className[CLASS_NAME_CAPACITY];
-    ResolveFileClass(extension, className);
-    BuildStoreKeyText(&kSystemVerbRoots.shared, className, keyText);
 }
 
 // The running program's path as the verb must name it. The command line is
@@ -406,18 +354,17 @@ static void BuildHoldingKeyText(const VerbRoots* roots, const char* className, b
     BuildStoreKeyText(store, className, keyText);
 }
 
-void LoadAssociationSettingsIn(const VerbRoots* roots, const FileTypeRow* table,
-                               AssociationSettings* settings) {
+void LoadAssociationSettings(const VerbRoots* roots, AssociationSettings* settings) {
     settings->enabledMask = 0;
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
-        FileTypeSettings* block = &settings->types[table[i].typeId - FILE_TYPE_ID_BASE];
+        const FileTypeRow* type = &roots->fileTypes[i];
+        FileTypeSettings* block = &settings->types[type->typeId - FILE_TYPE_ID_BASE];
         char className[CLASS_NAME_CAPACITY];
-        ResolveFileClassIn(roots->view, table[i].extension, className);
-        bool registered =
-            ReadVerbIn(roots->view, table[i].extension, block->menuText, block->commandLine);
+        ResolveFileClass(roots, type->extension, className);
+        bool registered = ReadVerb(roots, type->extension, block->menuText, block->commandLine);
         BuildHoldingKeyText(roots, className, registered, block->keyText);
         if (registered) {
-            settings->enabledMask |= table[i].typeBit;
+            settings->enabledMask |= type->typeBit;
         } else {
             CopyBounded(block->menuText, MENU_TEXT_CAPACITY, kDefaultMenuText);
             BuildDefaultCommandLine(block->commandLine);
@@ -425,18 +372,14 @@ void LoadAssociationSettingsIn(const VerbRoots* roots, const FileTypeRow* table,
     }
 }
 
-void LoadAssociationSettingsFor(const FileTypeRow* table, AssociationSettings* settings) {
-    LoadAssociationSettingsIn(g_verbRoots, table, settings);
-}
-
-DWORD DiffAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
-                                 const AssociationSettings* loaded) {
+DWORD DiffAssociationSettings(const AssociationSettings* edited,
+                              const AssociationSettings* loaded) {
     DWORD changed = edited->enabledMask ^ loaded->enabledMask;
-    for (int i = 0; i < FILE_TYPE_COUNT; i++) {
-        DWORD bit = table[i].typeBit;
+    for (const FileTypeRow& type : FileTypeTable) {
+        DWORD bit = type.typeBit;
         if (!(edited->enabledMask & bit) || !(loaded->enabledMask & bit)) continue;
-        const FileTypeSettings* a = &edited->types[table[i].typeId - FILE_TYPE_ID_BASE];
-        const FileTypeSettings* b = &loaded->types[table[i].typeId - FILE_TYPE_ID_BASE];
+        const FileTypeSettings* a = &edited->types[type.typeId - FILE_TYPE_ID_BASE];
+        const FileTypeSettings* b = &loaded->types[type.typeId - FILE_TYPE_ID_BASE];
         bool same =
             StringsEqual(a->commandLine, b->commandLine) && StringsEqual(a->menuText, b->menuText);
         if (!same) changed |= bit;
@@ -444,58 +387,18 @@ DWORD DiffAssociationSettingsFor(const FileTypeRow* table, const AssociationSett
     return changed;
 }
 
-// Shared first, as an elevated process may; where that is refused, the user's
-// key. A user's verb shadows the shared one in the merged view, so one that
-// exists is written as well even when the shared write succeeded: on Windows
-// that write may even have gone into it, and a stale one would hide the new
-// values. A shared verb that cannot be changed is thus shadowed by the user's.
-static bool RegisterVerbIn(const VerbRoots* roots, const char* className, const char* menuText,
-                           const char* commandLine) {
-    bool userVerb = StoreHasVerb(&roots->user, className);
-    bool sharedWritten = WriteVerbTo(&roots->shared, className, menuText, commandLine);
-    if (sharedWritten && !userVerb) return true;
-    return WriteVerbTo(&roots->user, className, menuText, commandLine);
-}
-
-// The user's verb first, so that the shared one is what the view then shows;
-// the type is off only when neither is left.
-static bool UnregisterVerbIn(const VerbRoots* roots, const char* className) {
-    bool userRemoved = RemoveVerbFrom(&roots->user, className);
-    bool sharedRemoved = RemoveVerbFrom(&roots->shared, className);
-    return userRemoved && sharedRemoved;
-}
-
-DWORD ApplyAssociationSettingsIn(const VerbRoots* roots, const FileTypeRow* table,
-                                 const AssociationSettings* edited, DWORD changed) {
+DWORD ApplyAssociationSettings(const VerbRoots* roots, const AssociationSettings* edited,
+                               DWORD changed) {
     DWORD failed = 0;
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
-        DWORD bit = table[i].typeBit;
+        const FileTypeRow* type = &roots->fileTypes[i];
+        DWORD bit = type->typeBit;
         if (!(changed & bit)) continue;
-        const FileTypeSettings* block = &edited->types[table[i].typeId - FILE_TYPE_ID_BASE];
-        char className[CLASS_NAME_CAPACITY];
-        ResolveFileClassIn(roots->view, table[i].extension, className);
+        const FileTypeSettings* block = &edited->types[type->typeId - FILE_TYPE_ID_BASE];
         bool done = (edited->enabledMask & bit)
-                        ? RegisterVerbIn(roots, className, block->menuText, block->commandLine)
-                        : UnregisterVerbIn(roots, className);
+                        ? RegisterVerb(roots, type->extension, block->menuText, block->commandLine)
+                        : UnregisterVerb(roots, type->extension);
         if (!done) failed |= bit;
     }
     return failed;
-}
-
-DWORD ApplyAssociationSettingsFor(const FileTypeRow* table, const AssociationSettings* edited,
-                                  DWORD changed) {
-    return ApplyAssociationSettingsIn(g_verbRoots, table, edited, changed);
-}
-
-void LoadAssociationSettings(AssociationSettings* settings) {
-    LoadAssociationSettingsFor(FileTypeTable, settings);
-}
-
-DWORD DiffAssociationSettings(const AssociationSettings* edited,
-                              const AssociationSettings* loaded) {
-    return DiffAssociationSettingsFor(FileTypeTable, edited, loaded);
-}
-
-DWORD ApplyAssociationSettings(const AssociationSettings* edited, DWORD changed) {
-    return ApplyAssociationSettingsFor(FileTypeTable, edited, changed);
 }

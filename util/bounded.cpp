@@ -60,3 +60,22 @@ int FormatBounded(char* dest, size_t capacity, const char* format, ...) {
     va_end(args);
     return length;
 }
+
+// The registry hands back exactly the bytes that were stored: a value written
+// without its terminating NUL comes back unterminated (NT adds one only when
+// the buffer has room to spare), so the text is ended here from the size read.
+bool EndStringValue(char* buffer, DWORD size, DWORD capacity) {
+    if (capacity == 0) return false;
+    if (size > capacity) {
+        buffer[0] = '\0';
+        return false;
+    }
+    if (size > 0 && buffer[size - 1] == '\0') return true;
+    if (size == capacity) {
+        // Every byte is text: the value is one byte too long for the buffer.
+        buffer[0] = '\0';
+        return false;
+    }
+    buffer[size] = '\0';
+    return true;
+}

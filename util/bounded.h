@@ -25,3 +25,7 @@ size_t AppendBounded(char* dest, size_t lengthSoFar, const char* source);
 // cut or formatting failed (capacity 0: -1, nothing written).
 int FormatBounded(char* dest, size_t capacity, const char* format, ...) PELNORE_PRINTF(3, 4);
 int FormatBoundedV(char* dest, size_t capacity, const char* format, va_list args);
+
+// Ends a string value of size bytes read into a buffer of capacity bytes
+// inside the buffer; false, leaving it empty, when the text does not fit.
+bool EndStringValue(char* buffer, DWORD size, DWORD capacity);

@@ -23,7 +23,7 @@ const char kDefaultMenu[] = "リソースを抜き出す";
 
 std::string ClassOf(const char* extension) {
     char cls[CLASS_NAME_CAPACITY];
-    ResolveFileClass(extension, cls);
+    ResolveFileClass(&kSystemVerbRoots, extension, cls);
     return cls;
 }
 
@@ -261,6 +261,11 @@ TEST_F(AssocDialog, TickingExeAndEditingThenOkWritesTheVerb) {
 
     EXPECT_EQ("アイコンを取り出す", Default(Verb(exeShell)));
     EXPECT_EQ("\"C:\\ツール\\p.exe\" /wav:0 \"%1\"", Default(Verb(exeShell) + "\\command"));
+    std::string model;
+    DWORD type = 0;
+    EXPECT_TRUE(regtools::ReadValueRaw(Verb(exeShell), "MultiSelectModel", &model, &type));
+    EXPECT_EQ(std::string("Player", 7), model);
+    EXPECT_EQ((DWORD)REG_SZ, type);
     EXPECT_TRUE(regtools::SameTree(dllBefore, regtools::Save(dllShell)));
 }
 
@@ -676,7 +681,8 @@ protected:
     }
     VerbRoots userOnly = {HKEY_CLASSES_ROOT,
                           {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT", &regtools::kRefusingWriter},
-                          regtools::kTestUserStore};
+                          regtools::kTestUserStore,
+                          FileTypeTable};
 };
 
 // Both stores refuse: the warning names what was not done and the way out,

@@ -40,6 +40,17 @@ protected:
         EXPECT_TRUE(regtools::ReadDefault(path, &text)) << path;
         return text;
     }
+    // The verb's selection model as stored; "" when missing or not REG_SZ.
+    static std::string Model(const std::string& cls) {
+        std::string data;
+        DWORD type = 0;
+        bool read = regtools::ReadValueRaw(Verb(cls), "MultiSelectModel", &data, &type);
+        return read && type == REG_SZ ? data : "";
+    }
+    VerbRoots roots = {HKEY_CLASSES_ROOT,
+                       {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT", &kWin32RegistryWriter},
+                       regtools::kTestUserStore,
+                       kTestTable};
 };
 
 // The class key exists and the extension names it: the verb goes there.
@@ -47,17 +58,17 @@ TEST_F(AssocRegistry, VerbGoesUnderTheClassTheExtensionNames) {
     ASSERT_TRUE(regtools::WriteDefault(kExtA, kClassA));
     ASSERT_TRUE(regtools::CreateKey(kClassA));
     char cls[CLASS_NAME_CAPACITY];
-    ResolveFileClass(kExtA, cls);
+    ResolveFileClass(&roots, kExtA, cls);
     EXPECT_STREQ(kClassA, cls);
 
-    ASSERT_TRUE(RegisterVerb(kExtA, "メニュー文字", "\"C:\\x.exe\" \"%1\""));
+    ASSERT_TRUE(RegisterVerb(&roots, kExtA, "メニュー文字", "\"C:\\x.exe\" \"%1\""));
     EXPECT_EQ("メニュー文字", Default(Verb(kClassA)));
     EXPECT_EQ("\"C:\\x.exe\" \"%1\"", Default(Command(kClassA)));
     EXPECT_FALSE(regtools::KeyExists(std::string(kExtA) + "\\shell"));
 
-    char keyText[KEY_TEXT_CAPACITY];
-    BuildVerbKeyText(kExtA, keyText);
-    EXPECT_STREQ("HKEY_CLASSES_ROOT\\plntesta.file\\shell\\pelnore", keyText);
+    static AssociationSettings loaded;
+    LoadAssociationSettings(&roots, &loaded);
+    EXPECT_STREQ("HKEY_CLASSES_ROOT\\plntesta.file\\shell\\pelnore", loaded.types[0].keyText);
 }
 
 // No value, a value naming no key, and an empty value all leave the extension
@@ -74,36 +85,39 @@ TEST_F(AssocRegistry, ExtensionKeyItselfWhenTheValueNamesNothingUsable) {
         bool rootShellVerbBefore = regtools::KeyExists("shell\\pelnore");
 
         char cls[CLASS_NAME_CAPACITY];
-        ResolveFileClass(kExtA, cls);
+        ResolveFileClass(&roots, kExtA, cls);
         EXPECT_STREQ(kExtA, cls);
-        ASSERT_TRUE(RegisterVerb(kExtA, "m", "c"));
+        ASSERT_TRUE(RegisterVerb(&roots, kExtA, "m", "c"));
         EXPECT_EQ("m", Default(Verb(kExtA)));
         EXPECT_EQ("c", Default(Command(kExtA)));
         EXPECT_FALSE(regtools::KeyExists(kMissingClass));
         EXPECT_EQ(rootShellVerbBefore, regtools::KeyExists("shell\\pelnore"));
 
         char menu[MENU_TEXT_CAPACITY], command[COMMAND_LINE_CAPACITY];
-        EXPECT_TRUE(ReadVerb(kExtA, menu, command));
+        EXPECT_TRUE(ReadVerb(&roots, kExtA, menu, command));
         EXPECT_STREQ("m", menu);
         EXPECT_STREQ("c", command);
     }
 }
 
-// Without an extension key there is nothing to write under: nothing is created.
+// Without an extension key the shared classes get nothing (the class is never
+// invented there), and with no verb anywhere removing has nothing left to do.
 TEST_F(AssocRegistry, RegisterFailsWithoutAnExtensionKey) {
-    EXPECT_FALSE(RegisterVerb(kExtA, "m", "c"));
+    VerbRoots sharedOnly = roots;
+    sharedOnly.user.writer = &regtools::kRefusingWriter;
+    EXPECT_FALSE(RegisterVerb(&sharedOnly, kExtA, "m", "c"));
     EXPECT_FALSE(regtools::KeyExists(kExtA));
-    EXPECT_FALSE(UnregisterVerb(kExtA));
+    EXPECT_TRUE(UnregisterVerb(&roots, kExtA));
     char menu[MENU_TEXT_CAPACITY], command[COMMAND_LINE_CAPACITY];
-    EXPECT_FALSE(ReadVerb(kExtA, menu, command));
+    EXPECT_FALSE(ReadVerb(&roots, kExtA, menu, command));
 }
 
 // Registering again replaces the values in place; what others added stays.
 TEST_F(AssocRegistry, RegisterOverAnExistingVerbReplacesTheValues) {
     ASSERT_TRUE(regtools::CreateKey(kExtA));
-    ASSERT_TRUE(RegisterVerb(kExtA, "old menu", "old command"));
+    ASSERT_TRUE(RegisterVerb(&roots, kExtA, "old menu", "old command"));
     ASSERT_TRUE(regtools::CreateKey(Verb(kExtA) + "\\ddeexec"));
-    ASSERT_TRUE(RegisterVerb(kExtA, "new menu", "new command"));
+    ASSERT_TRUE(RegisterVerb(&roots, kExtA, "new menu", "new command"));
     EXPECT_EQ("new menu", Default(Verb(kExtA)));
     EXPECT_EQ("new command", Default(Command(kExtA)));
     EXPECT_TRUE(regtools::KeyExists(Verb(kExtA) + "\\ddeexec"));
@@ -113,23 +127,24 @@ TEST_F(AssocRegistry, RegisterOverAnExistingVerbReplacesTheValues) {
     ASSERT_TRUE(regtools::ReadDefaultRaw(Command(kExtA), &raw, &type));
     EXPECT_EQ((DWORD)REG_SZ, type);
     EXPECT_EQ(std::string("new command", 12), raw);  // stored with its terminator
+    EXPECT_EQ(std::string("Player", 7), Model(kExtA));
 }
 
 TEST_F(AssocRegistry, UnregisterDeletesTheVerbAndLeavesShell) {
     ASSERT_TRUE(regtools::CreateKey(kExtA));
-    ASSERT_TRUE(RegisterVerb(kExtA, "m", "c"));
+    ASSERT_TRUE(RegisterVerb(&roots, kExtA, "m", "c"));
     ASSERT_TRUE(regtools::CreateKey(std::string(kExtA) + "\\shell\\open"));
-    EXPECT_TRUE(UnregisterVerb(kExtA));
+    EXPECT_TRUE(UnregisterVerb(&roots, kExtA));
     EXPECT_FALSE(regtools::KeyExists(Verb(kExtA)));
     EXPECT_TRUE(regtools::KeyExists(std::string(kExtA) + "\\shell\\open"));
 
     regtools::DeleteTree(std::string(kExtA) + "\\shell\\open");
-    ASSERT_TRUE(RegisterVerb(kExtA, "m", "c"));
-    EXPECT_TRUE(UnregisterVerb(kExtA));
+    ASSERT_TRUE(RegisterVerb(&roots, kExtA, "m", "c"));
+    EXPECT_TRUE(UnregisterVerb(&roots, kExtA));
     EXPECT_TRUE(regtools::KeyExists(std::string(kExtA) + "\\shell"));
     EXPECT_TRUE(regtools::SubKeys(std::string(kExtA) + "\\shell").empty());
     // Nothing left to delete still counts as done while "shell" opens.
-    EXPECT_TRUE(UnregisterVerb(kExtA));
+    EXPECT_TRUE(UnregisterVerb(&roots, kExtA));
 }
 
 // A verb key without "command" is not a registration: the defaults show, and
@@ -140,9 +155,9 @@ TEST_F(AssocRegistry, VerbWithoutCommandLoadsAsNotRegistered) {
     ASSERT_TRUE(regtools::WriteDefault(Verb(kExtA), "stale menu"));
 
     static AssociationSettings loaded;
-    LoadAssociationSettingsFor(kTestTable, &loaded);
+    LoadAssociationSettings(&roots, &loaded);
     EXPECT_EQ(0u, loaded.enabledMask);
-    EXPECT_STREQ(kDefaultMenuText, loaded.types[0].menuText);
+    EXPECT_STREQ("リソースを抜き出す", loaded.types[0].menuText);
     char expected[COMMAND_LINE_CAPACITY];
     BuildDefaultCommandLine(expected);
     EXPECT_STREQ(expected, loaded.types[0].commandLine);
@@ -151,10 +166,10 @@ TEST_F(AssocRegistry, VerbWithoutCommandLoadsAsNotRegistered) {
     static AssociationSettings edited;
     edited = loaded;
     edited.enabledMask = 1;
-    DWORD changed = DiffAssociationSettingsFor(kTestTable, &edited, &loaded);
+    DWORD changed = DiffAssociationSettings(&edited, &loaded);
     EXPECT_EQ(1u, changed);
-    ApplyAssociationSettingsFor(kTestTable, &edited, changed);
-    EXPECT_EQ(kDefaultMenuText, Default(Verb(kExtA)));
+    ApplyAssociationSettings(&roots, &edited, changed);
+    EXPECT_EQ("リソースを抜き出す", Default(Verb(kExtA)));
     EXPECT_EQ(expected, Default(Command(kExtA)));
     EXPECT_FALSE(regtools::KeyExists(Verb(kExtB)));
 }
@@ -164,53 +179,29 @@ TEST_F(AssocRegistry, RegisteredVerbWithoutMenuValueLoadsEmptyMenuText) {
     ASSERT_TRUE(regtools::CreateKey(Verb(kExtA)));
     ASSERT_TRUE(regtools::WriteDefault(Command(kExtA), "cmd"));
     static AssociationSettings loaded;
-    LoadAssociationSettingsFor(kTestTable, &loaded);
+    LoadAssociationSettings(&roots, &loaded);
     EXPECT_EQ(1u, loaded.enabledMask);
     EXPECT_STREQ("", loaded.types[0].menuText);
     EXPECT_STREQ("cmd", loaded.types[0].commandLine);
 }
 
-// A value stored without its terminating NUL comes back without one; the read
-// must still end terminated inside the buffer and never run past it.
+// A value stored without its terminating NUL comes back without one, and one
+// of another type is no text; either is read safely as the verb's menu text.
 TEST_F(AssocRegistry, ValueWithoutTerminatorIsReadSafely) {
-    HKEY key;
-    ASSERT_TRUE(CreateSubKey(HKEY_CLASSES_ROOT, kExtA, &key));
-    struct Guarded {
-        char buffer[8];
-        char guard[8];
-    } g;
+    ASSERT_TRUE(regtools::CreateKey(kExtA));
+    ASSERT_TRUE(regtools::WriteDefault(Command(kExtA), "c"));
+    static char menu[MENU_TEXT_CAPACITY], command[COMMAND_LINE_CAPACITY];
+    ASSERT_TRUE(regtools::WriteDefaultRaw(Verb(kExtA), "ABC", REG_SZ));
+    memset(menu, 'X', sizeof(menu));
+    EXPECT_TRUE(ReadVerb(&roots, kExtA, menu, command));
+    EXPECT_STREQ("ABC", menu);
 
-    ASSERT_TRUE(regtools::WriteDefaultRaw(kExtA, "ABC", REG_SZ));
-    memset(&g, 'X', sizeof(g));
-    EXPECT_TRUE(ReadDefaultValue(key, g.buffer, sizeof(g.buffer)));
-    EXPECT_STREQ("ABC", g.buffer);
-
-    // Seven bytes of text and no terminator: fits with one added.
-    ASSERT_TRUE(regtools::WriteDefaultRaw(kExtA, "ABCDEFG", REG_SZ));
-    memset(&g, 'X', sizeof(g));
-    EXPECT_TRUE(ReadDefaultValue(key, g.buffer, sizeof(g.buffer)));
-    EXPECT_STREQ("ABCDEFG", g.buffer);
-
-    // Eight bytes of text and no terminator fill the buffer: too long, so empty.
-    ASSERT_TRUE(regtools::WriteDefaultRaw(kExtA, "ABCDEFGH", REG_SZ));
-    memset(&g, 'X', sizeof(g));
-    EXPECT_FALSE(ReadDefaultValue(key, g.buffer, sizeof(g.buffer)));
-    EXPECT_EQ('\0', g.buffer[0]);
-    EXPECT_EQ(std::string(8, 'X'), std::string(g.guard, 8));
-
-    // Seven bytes and the terminator fill it exactly: that fits.
-    ASSERT_TRUE(regtools::WriteDefault(kExtA, "ABCDEFG"));
-    memset(&g, 'X', sizeof(g));
-    EXPECT_TRUE(ReadDefaultValue(key, g.buffer, sizeof(g.buffer)));
-    EXPECT_STREQ("ABCDEFG", g.buffer);
-
-    // A value that is not a string is no text at all.
+    // A value that is not a string is no text at all; the verb still counts.
     DWORD number = 0x41414141;
-    ASSERT_TRUE(regtools::WriteDefaultRaw(kExtA, std::string((char*)&number, 4), REG_DWORD));
-    memset(&g, 'X', sizeof(g));
-    EXPECT_FALSE(ReadDefaultValue(key, g.buffer, sizeof(g.buffer)));
-    EXPECT_EQ('\0', g.buffer[0]);
-    CloseKey(key);
+    ASSERT_TRUE(regtools::WriteDefaultRaw(Verb(kExtA), std::string((char*)&number, 4), REG_DWORD));
+    memset(menu, 'X', sizeof(menu));
+    EXPECT_TRUE(ReadVerb(&roots, kExtA, menu, command));
+    EXPECT_STREQ("", menu);
 }
 
 // What the registry may hand back, crafted byte for byte: the cases that Wine
@@ -257,13 +248,13 @@ TEST_F(AssocRegistry, UnterminatedCommandLineAtFullCapacityLoadsEmpty) {
     std::string longest(1024, 'c');
     ASSERT_TRUE(regtools::WriteDefault(Command(kExtA), longest));
     memset(command, 'X', sizeof(command));
-    EXPECT_TRUE(ReadVerb(kExtA, menu, command));
+    EXPECT_TRUE(ReadVerb(&roots, kExtA, menu, command));
     EXPECT_EQ(longest, std::string(command));
 
     // 1025 characters without one would fill the buffer with no room to end it.
     ASSERT_TRUE(regtools::WriteDefaultRaw(Command(kExtA), std::string(1025, 'c'), REG_SZ));
     memset(command, 'X', sizeof(command));
-    EXPECT_TRUE(ReadVerb(kExtA, menu, command));
+    EXPECT_TRUE(ReadVerb(&roots, kExtA, menu, command));
     EXPECT_STREQ("", command);
     EXPECT_EQ(std::string(16, 'X'), std::string(command + COMMAND_LINE_CAPACITY, 16));
     EXPECT_STREQ("m", menu);
@@ -273,9 +264,11 @@ TEST_F(AssocRegistry, UnterminatedCommandLineAtFullCapacityLoadsEmpty) {
 TEST_F(AssocRegistry, DiffAndApplyTouchOnlyChangedTypes) {
     ASSERT_TRUE(regtools::CreateKey(kExtA));
     ASSERT_TRUE(regtools::CreateKey(kExtB));
-    ASSERT_TRUE(RegisterVerb(kExtA, "menu A", "command A"));
+    // A verb as an earlier version wrote it, without the selection model.
+    ASSERT_TRUE(regtools::WriteDefault(Verb(kExtA), "menu A"));
+    ASSERT_TRUE(regtools::WriteDefault(Command(kExtA), "command A"));
     static AssociationSettings loaded, edited;
-    LoadAssociationSettingsFor(kTestTable, &loaded);
+    LoadAssociationSettings(&roots, &loaded);
     ASSERT_EQ(1u, loaded.enabledMask);
     EXPECT_STREQ("menu A", loaded.types[0].menuText);
 
@@ -283,38 +276,40 @@ TEST_F(AssocRegistry, DiffAndApplyTouchOnlyChangedTypes) {
     // must not write the loaded value over it.
     ASSERT_TRUE(regtools::WriteDefault(Command(kExtA), "changed outside"));
     edited = loaded;
-    EXPECT_EQ(0u, DiffAssociationSettingsFor(kTestTable, &edited, &loaded));
-    ApplyAssociationSettingsFor(kTestTable, &edited, 0);
+    EXPECT_EQ(0u, DiffAssociationSettings(&edited, &loaded));
+    ApplyAssociationSettings(&roots, &edited, 0);
     EXPECT_EQ("changed outside", Default(Command(kExtA)));
+    EXPECT_EQ("", Model(kExtA));
 
     // Key text and the texts of an unticked type take no part.
     CopyBounded(edited.types[0].keyText, KEY_TEXT_CAPACITY, "something else");
     CopyBounded(edited.types[1].menuText, MENU_TEXT_CAPACITY, "edited but off");
-    EXPECT_EQ(0u, DiffAssociationSettingsFor(kTestTable, &edited, &loaded));
+    EXPECT_EQ(0u, DiffAssociationSettings(&edited, &loaded));
 
     // A case-only edit counts; B stays untouched.
     edited = loaded;
     CopyBounded(edited.types[0].menuText, MENU_TEXT_CAPACITY, "Menu A");
-    DWORD changed = DiffAssociationSettingsFor(kTestTable, &edited, &loaded);
+    DWORD changed = DiffAssociationSettings(&edited, &loaded);
     EXPECT_EQ(1u, changed);
-    ApplyAssociationSettingsFor(kTestTable, &edited, changed);
+    ApplyAssociationSettings(&roots, &edited, changed);
     EXPECT_EQ("Menu A", Default(Verb(kExtA)));
+    EXPECT_EQ(std::string("Player", 7), Model(kExtA));
     EXPECT_EQ("command A", Default(Command(kExtA)));
     EXPECT_FALSE(regtools::KeyExists(std::string(kExtB) + "\\shell"));
 
     edited = loaded;
     edited.types[0].commandLine[0] = 'C';
-    EXPECT_EQ(1u, DiffAssociationSettingsFor(kTestTable, &edited, &loaded));
+    EXPECT_EQ(1u, DiffAssociationSettings(&edited, &loaded));
 
     // Switching A off and B on: both change, A is deleted and B written.
     edited = loaded;
     edited.enabledMask = 2;
-    changed = DiffAssociationSettingsFor(kTestTable, &edited, &loaded);
+    changed = DiffAssociationSettings(&edited, &loaded);
     EXPECT_EQ(3u, changed);
-    ApplyAssociationSettingsFor(kTestTable, &edited, changed);
+    ApplyAssociationSettings(&roots, &edited, changed);
     EXPECT_FALSE(regtools::KeyExists(Verb(kExtA)));
     EXPECT_TRUE(regtools::KeyExists(std::string(kExtA) + "\\shell"));
-    EXPECT_EQ(kDefaultMenuText, Default(Verb(kExtB)));
+    EXPECT_EQ("リソースを抜き出す", Default(Verb(kExtB)));
 }
 
 // Writing the shared classes refused, as for every process without elevation
@@ -341,14 +336,15 @@ protected:
     }
     VerbRoots refused = {HKEY_CLASSES_ROOT,
                          {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT", &regtools::kRefusingWriter},
-                         regtools::kTestUserStore};
+                         regtools::kTestUserStore,
+                         kTestTable};
 };
 
 // With no shared verb: registered, shown and removed in the user's key alone;
 // removing also takes away the class and shell keys that registering made.
 TEST_F(AssocUserFallback, RefusedSharedWriteGoesToTheUsersKey) {
     static AssociationSettings loaded, edited;
-    LoadAssociationSettingsIn(&refused, kTestTable, &loaded);
+    LoadAssociationSettings(&refused, &loaded);
     EXPECT_EQ(0u, loaded.enabledMask);
     // Not registered, and the shared class cannot be written: OK would write the user's key.
     EXPECT_STREQ("HKEY_CURRENT_USER\\Software\\plntest\\Classes\\.plntesta\\shell\\pelnore",
@@ -357,7 +353,7 @@ TEST_F(AssocUserFallback, RefusedSharedWriteGoesToTheUsersKey) {
     edited = loaded;
     edited.enabledMask = 1;
     CopyBounded(edited.types[0].menuText, MENU_TEXT_CAPACITY, "ユーザーのメニュー");
-    EXPECT_EQ(0u, ApplyAssociationSettingsIn(&refused, kTestTable, &edited, 1));
+    EXPECT_EQ(0u, ApplyAssociationSettings(&refused, &edited, 1));
     EXPECT_EQ("ユーザーのメニュー", UserDefault(UserVerb(kExtA)));
     EXPECT_EQ(edited.types[0].commandLine, UserDefault(UserVerb(kExtA) + "\\command"));
     EXPECT_FALSE(regtools::KeyExists(std::string(kExtA) + "\\shell"));
@@ -367,19 +363,20 @@ TEST_F(AssocUserFallback, RefusedSharedWriteGoesToTheUsersKey) {
     // so the user's merged view is stood in for by the user's key itself
     // (it holds the extension key as well, and the shared one holds no verb).
     HKEY userClasses;
-    ASSERT_TRUE(OpenSubKey(HKEY_CURRENT_USER, regtools::kTestUserClasses, &userClasses));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, regtools::kTestUserClasses, 0,
+                                           KEY_READ, &userClasses));
     VerbRoots merged = refused;
     merged.view = userClasses;
     static AssociationSettings reloaded;
-    LoadAssociationSettingsIn(&merged, kTestTable, &reloaded);
+    LoadAssociationSettings(&merged, &reloaded);
     EXPECT_EQ(1u, reloaded.enabledMask);
     EXPECT_STREQ("ユーザーのメニュー", reloaded.types[0].menuText);
     EXPECT_STREQ(edited.types[0].commandLine, reloaded.types[0].commandLine);
     EXPECT_STREQ(loaded.types[0].keyText, reloaded.types[0].keyText);
 
     edited.enabledMask = 0;
-    EXPECT_EQ(0u, ApplyAssociationSettingsIn(&merged, kTestTable, &edited, 1));
-    CloseKey(userClasses);
+    EXPECT_EQ(0u, ApplyAssociationSettings(&merged, &edited, 1));
+    RegCloseKey(userClasses);
     EXPECT_FALSE(regtools::UserKeyExists(std::string(regtools::kTestUserClasses) + "\\" + kExtA));
     EXPECT_TRUE(regtools::UserKeyExists(regtools::kTestUserClasses));
 }
@@ -389,25 +386,25 @@ TEST_F(AssocUserFallback, RefusedSharedWriteGoesToTheUsersKey) {
 // the shared one, and says so. When the shared write succeeds, a user's verb
 // that would shadow it is brought into step. Both refused: nothing is written.
 TEST_F(AssocUserFallback, SharedVerbThatCannotChangeIsShadowedOrReported) {
-    ASSERT_TRUE(RegisterVerb(kExtA, "shared menu", "shared command"));
+    ASSERT_TRUE(RegisterVerb(&roots, kExtA, "shared menu", "shared command"));
     static AssociationSettings loaded, edited;
-    LoadAssociationSettingsIn(&refused, kTestTable, &loaded);
+    LoadAssociationSettings(&refused, &loaded);
     EXPECT_EQ(1u, loaded.enabledMask);
     EXPECT_STREQ("HKEY_CLASSES_ROOT\\.plntesta\\shell\\pelnore", loaded.types[0].keyText);
 
     edited = loaded;
     CopyBounded(edited.types[0].menuText, MENU_TEXT_CAPACITY, "edited menu");
-    EXPECT_EQ(0u, ApplyAssociationSettingsIn(&refused, kTestTable, &edited, 1));
+    EXPECT_EQ(0u, ApplyAssociationSettings(&refused, &edited, 1));
     EXPECT_EQ("shared menu", Default(Verb(kExtA)));
     EXPECT_EQ("edited menu", UserDefault(UserVerb(kExtA)));
     EXPECT_EQ("shared command", UserDefault(UserVerb(kExtA) + "\\command"));
     static AssociationSettings reloaded;
-    LoadAssociationSettingsIn(&refused, kTestTable, &reloaded);
+    LoadAssociationSettings(&refused, &reloaded);
     EXPECT_EQ("HKEY_CURRENT_USER\\Software\\plntest\\Classes\\.plntesta\\shell\\pelnore",
               std::string(reloaded.types[0].keyText));
 
     edited.enabledMask = 0;
-    EXPECT_EQ(1u, ApplyAssociationSettingsIn(&refused, kTestTable, &edited, 1));
+    EXPECT_EQ(1u, ApplyAssociationSettings(&refused, &edited, 1));
     EXPECT_FALSE(regtools::UserKeyExists(UserVerb(kExtA)));
     EXPECT_EQ("shared command", Default(Command(kExtA)));
 
@@ -415,9 +412,9 @@ TEST_F(AssocUserFallback, SharedVerbThatCannotChangeIsShadowedOrReported) {
     VerbRoots writable = refused;
     writable.shared.writer = &kWin32RegistryWriter;
     edited.enabledMask = 1;
-    ASSERT_EQ(0u, ApplyAssociationSettingsIn(&refused, kTestTable, &edited, 1));
+    ASSERT_EQ(0u, ApplyAssociationSettings(&refused, &edited, 1));
     CopyBounded(edited.types[0].commandLine, COMMAND_LINE_CAPACITY, "new command");
-    EXPECT_EQ(0u, ApplyAssociationSettingsIn(&writable, kTestTable, &edited, 1));
+    EXPECT_EQ(0u, ApplyAssociationSettings(&writable, &edited, 1));
     EXPECT_EQ("new command", Default(Command(kExtA)));
     EXPECT_EQ("new command", UserDefault(UserVerb(kExtA) + "\\command"));
     EXPECT_EQ("edited menu", Default(Verb(kExtA)));
@@ -426,7 +423,7 @@ TEST_F(AssocUserFallback, SharedVerbThatCannotChangeIsShadowedOrReported) {
     bothRefused.user.writer = &regtools::kRefusingWriter;
     regtools::Snapshot before = regtools::Save(kExtB);
     edited.enabledMask = 3;
-    EXPECT_EQ(2u, ApplyAssociationSettingsIn(&bothRefused, kTestTable, &edited, 2));
+    EXPECT_EQ(2u, ApplyAssociationSettings(&bothRefused, &edited, 2));
     EXPECT_TRUE(regtools::SameTree(before, regtools::Save(kExtB)));
     EXPECT_FALSE(regtools::UserKeyExists(std::string(regtools::kTestUserClasses) + "\\" + kExtB));
 }
@@ -440,7 +437,6 @@ TEST(AssocDefaults, DefaultCommandLineQuotesTheProgramPath) {
     memset(buffer, 'X', sizeof(buffer));
     EXPECT_EQ(expected.size() + 1, BuildDefaultCommandLine(buffer));
     EXPECT_EQ(expected, std::string(buffer));
-    EXPECT_STREQ("リソースを抜き出す", kDefaultMenuText);
     EXPECT_STREQ(".exe", FileTypeTable[0].extension);
     EXPECT_EQ(1u, FileTypeTable[0].typeBit);
     EXPECT_STREQ(".dll", FileTypeTable[1].extension);

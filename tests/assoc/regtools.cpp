@@ -26,16 +26,16 @@ bool UserKeyExists(const std::string& path) {
     return KeyExistsUnder(HKEY_CURRENT_USER, path);
 }
 
-static bool ReadDefaultRawUnder(HKEY root, const std::string& path, std::string* data,
-                                DWORD* type) {
+static bool ReadValueRawUnder(HKEY root, const std::string& path, const char* name,
+                              std::string* data, DWORD* type) {
     HKEY key;
     if (!OpenUnder(root, path, &key)) return false;
     DWORD size = 0, valueType = 0;
-    bool ok = RegQueryValueExA(key, nullptr, nullptr, &valueType, nullptr, &size) == ERROR_SUCCESS;
+    bool ok = RegQueryValueExA(key, name, nullptr, &valueType, nullptr, &size) == ERROR_SUCCESS;
     if (ok) {
         std::vector<char> bytes(size + 2, 0);
         DWORD got = (DWORD)bytes.size();
-        ok = RegQueryValueExA(key, nullptr, nullptr, &valueType, (BYTE*)bytes.data(), &got) ==
+        ok = RegQueryValueExA(key, name, nullptr, &valueType, (BYTE*)bytes.data(), &got) ==
              ERROR_SUCCESS;
         if (ok) data->assign(bytes.data(), got);
         if (type) *type = valueType;
@@ -45,12 +45,15 @@ static bool ReadDefaultRawUnder(HKEY root, const std::string& path, std::string*
 }
 
 bool ReadDefaultRaw(const std::string& path, std::string* data, DWORD* type) {
-    return ReadDefaultRawUnder(HKEY_CLASSES_ROOT, path, data, type);
+    return ReadValueRawUnder(HKEY_CLASSES_ROOT, path, nullptr, data, type);
+}
+bool ReadValueRaw(const std::string& path, const char* name, std::string* data, DWORD* type) {
+    return ReadValueRawUnder(HKEY_CLASSES_ROOT, path, name, data, type);
 }
 
 static bool ReadDefaultUnder(HKEY root, const std::string& path, std::string* text) {
     std::string data;
-    if (!ReadDefaultRawUnder(root, path, &data, nullptr)) return false;
+    if (!ReadValueRawUnder(root, path, nullptr, &data, nullptr)) return false;
     size_t nul = data.find('\0');
     *text = nul == std::string::npos ? data : data.substr(0, nul);
     return true;
@@ -124,7 +127,7 @@ static LONG RefuseOpen(HKEY, const char*, HKEY* key) {
     *key = nullptr;
     return ERROR_ACCESS_DENIED;
 }
-static LONG RefuseSet(HKEY, const char*) {
+static LONG RefuseSet(HKEY, const char*, const char*) {
     return ERROR_ACCESS_DENIED;
 }
 static LONG RefuseDelete(HKEY, const char*) {
