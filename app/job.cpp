@@ -14,6 +14,7 @@
 #include "../util/bounded.h"
 #include "../util/mbstring.h"
 #include "../util/pathpart.h"
+#include "handover.h"
 #include "progress.h"
 #include "report.h"
 #include "../util/worker.h"
@@ -108,6 +109,9 @@ bool StartWorkerThread(WorkerThread* thread) {
     return false;
 }
 
+// The paths are handed to the job that already runs with these switches, where
+// there is one; what it does not take is this start's own job, which then
+// takes what later starts hand to it.
 int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
     KindMask mask = ParseKindSwitches(argc, argv);
     int count = 0;
@@ -118,12 +122,22 @@ int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
     // memory for the places the job still runs, beside the sources only.
     char desktop[PATH_CAPACITY];
     GetFallbackRoot(desktop);
-    OutputPlace* places = CreateOutputPlaces(count, desktop);
+    // A start with nothing to hand runs its empty job as ever.
+    SourceIntake* intake = nullptr;
+    int handed = count > 0 ? HandOverSources(mask, paths, count, desktop, &intake) : 0;
+    if (count > 0 && handed == count) {
+        FreePathList(paths, count);
+        return 0;
+    }
+    int own = count - handed;
+    OutputPlace* places = CreateOutputPlaces(own, desktop);
     JobProgress progress;
     InitJobProgress(&progress);
-    ExtractionJob job = {mask, count, paths, places, &progress};
+    ExtractionJob job = {mask, own, paths + handed, places, &progress, nullptr, nullptr};
+    if (intake != nullptr) AttachSourceIntake(intake, &job);
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     if (worker == nullptr) {
+        ReleaseSourceIntake(intake);
         DeleteJobProgress(&progress);
         free(places);
         FreePathList(paths, count);
@@ -134,12 +148,13 @@ int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
     HICON icon = (HICON)LoadImageA(module, MAKEINTRESOURCEA(IDI_PELNORE), IMAGE_ICON, 16, 16,
                                    LR_DEFAULTCOLOR);
     // A worker that could not start would keep the dialog up for ever.
-    if (started) ShowProgressDialog(module, worker, icon, &progress);
+    if (started) ShowProgressDialog(module, worker, icon, &progress, intake);
     ReleaseWorkerThread(worker);
     if (icon != nullptr) DestroyIcon(icon);
     // The worker has ended and the tray icon is gone: a cancelled job, too,
-    // says where the files it wrote went.
+    // says where the files it wrote went, those of the sources it took included.
     ShowFallbackReport(&job);
+    ReleaseSourceIntake(intake);
     DeleteJobProgress(&progress);
     free(places);
     FreePathList(paths, count);

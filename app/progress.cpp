@@ -12,10 +12,12 @@
 #include "../extract/extract.h"
 #include "../util/bounded.h"
 #include "../util/worker.h"
+#include "handover.h"
 
 static const char PROP_THREAD[] = "PROP_THREAD";
 static const char PROP_TRAYICON[] = "PROP_TRAYICON";
 static const char PROP_PROGRESS[] = "PROP_PROGRESS";
+static const char PROP_INTAKE[] = "PROP_INTAKE";
 
 static const char PROGRESS_TOOLTIP[] = "pelnore が作業中です";
 static const char CANCEL_MENU_TEXT[] = "キャンセル";
@@ -47,6 +49,7 @@ struct ProgressDialogParams {
     HICON icon;
     const char* tooltip;
     JobProgress* progress;
+    SourceIntake* intake;
 };
 
 // ---- Template ----
@@ -130,9 +133,12 @@ static void CALLBACK UpdateTip(HWND dialog, UINT message, UINT_PTR timerId, DWOR
     Shell_NotifyIconA(NIM_MODIFY, record);
 }
 
+// Each tick also takes what later starts have handed over, so that they end
+// within a tick.
 static void CALLBACK WatchWorker(HWND dialog, UINT message, UINT_PTR timerId, DWORD time) {
     PELNORE_UNUSED(message);
     PELNORE_UNUSED(time);
+    TakeHandedSources((SourceIntake*)GetPropA(dialog, PROP_INTAKE));
     WorkerThread* worker = (WorkerThread*)GetPropA(dialog, PROP_THREAD);
     if (worker == nullptr || !HasWorkerThreadEnded(worker)) return;
     KillTimer(dialog, timerId);
@@ -143,6 +149,7 @@ static void CALLBACK WatchWorker(HWND dialog, UINT message, UINT_PTR timerId, DW
 
 static INT_PTR OnInitDialog(HWND dialog, const ProgressDialogParams* params) {
     SetPropA(dialog, PROP_THREAD, (HANDLE)params->worker);
+    if (params->intake != nullptr) SetPropA(dialog, PROP_INTAKE, (HANDLE)params->intake);
     NOTIFYICONDATAA* record = CreateTrayIconRecord(dialog, params);
     if (record == nullptr) {
         EndDialog(dialog, RESULT_START_FAILED);
@@ -190,7 +197,9 @@ static void ShowCancelMenu(HWND dialog) {
 
 // No confirmation and no closing here: the timer ends the dialog once the
 // worker has seen the event and returned. A second cancel changes nothing.
+// What waits in the intake and was not taken goes back to its starts.
 static void CancelJob(HWND dialog) {
+    CloseSourceIntake((SourceIntake*)GetPropA(dialog, PROP_INTAKE));
     WorkerThread* worker = (WorkerThread*)GetPropA(dialog, PROP_THREAD);
     if (worker != nullptr) CancelWorkerThread(worker);
 }
@@ -217,6 +226,7 @@ static INT_PTR OnDestroy(HWND dialog) {
     KillTimer(dialog, TIP_TIMER_ID);
     RemovePropA(dialog, PROP_THREAD);
     RemovePropA(dialog, PROP_PROGRESS);
+    RemovePropA(dialog, PROP_INTAKE);
     return TRUE;
 }
 
@@ -239,7 +249,8 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wPa
 
 // ---- Entry ----
 
-void ShowProgressDialog(HINSTANCE module, WorkerThread* worker, HICON icon, JobProgress* progress) {
+void ShowProgressDialog(HINSTANCE module, WorkerThread* worker, HICON icon, JobProgress* progress,
+                        SourceIntake* intake) {
     void* dialogTemplate = BuildProgressTemplate();
     if (dialogTemplate == nullptr) return;
     ProgressDialogParams params;
@@ -247,6 +258,7 @@ void ShowProgressDialog(HINSTANCE module, WorkerThread* worker, HICON icon, JobP
     params.icon = icon;
     params.tooltip = PROGRESS_TOOLTIP;
     params.progress = progress;
+    params.intake = intake;
     DialogBoxIndirectParamA(module, (LPCDLGTEMPLATEA)dialogTemplate, nullptr, ProgressDialogProc,
                             (LPARAM)&params);
     free(dialogTemplate);

@@ -6,13 +6,16 @@
 
 struct WorkerThread;
 struct JobProgress;
+struct SourceIntake;
 
 // Returns once the worker has ended, or at once when the dialog cannot be built
 // or started (the caller then cancels the worker and waits for it). While a job
 // of more than one file runs, the tooltip's second line says how far it is
-// (progress may be null: the first line only).
+// (progress may be null: the first line only). The timer takes what later
+// starts hand to the job (intake may be null: nothing), and a cancel closes
+// the intake as well.
 void ShowProgressDialog(HINSTANCE module, WorkerThread* worker, HICON icon,
-                        JobProgress* progress);
+                        JobProgress* progress, SourceIntake* intake);
 
 // The tooltip text (capacity bytes, terminated): the first line alone for a
 // job of at most one file, else a second line "done / found  name", the name

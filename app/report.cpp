@@ -56,31 +56,39 @@ static void AddText(ReportText* text, const char* part) {
     text->length += count;
 }
 
+// One source in the state, under the heading when it is the list's first.
+static void AddSource(ReportText* text, const ExtractionJob* job, int i, int* listed,
+                      const char* heading) {
+    const OutputPlace& place = job->places[i];
+    if (*listed == 0) {
+        if (text->length != 0) AddText(text, "\r\n");  // a blank line between lists
+        AddText(text, heading);
+    }
+    if (++*listed > REPORT_LISTED_SOURCES) return;
+    AddText(text, job->paths[i]);
+    AddText(text, "\r\n");
+    if (place.state == OUTPUT_FALLBACK) {
+        AddText(text, FOLDER_ARROW);
+        AddText(text, place.folder);
+        AddText(text, "\r\n");
+    }
+    // A folder is named once, with how many of its files gave nothing.
+    if (place.nothingWritten == 0) return;
+    char count[128];
+    FormatBounded(count, sizeof(count), TREE_NOTHING_FORMAT, place.nothingWritten);
+    AddText(text, count);
+}
+
 // One list: a heading, then each source in the state (with its folder for a
-// fall-back), the sources beyond the first few only counted.
+// fall-back), the job's own and those it took, the sources beyond the first
+// few only counted.
 static void AddSourceList(ReportText* text, const ExtractionJob* job, OutputPlaceState state,
                           const char* heading) {
     int listed = 0;
-    for (int i = 0; i < job->fileCount; i++) {
-        const OutputPlace& place = job->places[i];
-        if (place.state != state) continue;
-        if (listed == 0) {
-            if (text->length != 0) AddText(text, "\r\n");  // a blank line between lists
-            AddText(text, heading);
-        }
-        if (++listed > REPORT_LISTED_SOURCES) continue;
-        AddText(text, job->paths[i]);
-        AddText(text, "\r\n");
-        if (state == OUTPUT_FALLBACK) {
-            AddText(text, FOLDER_ARROW);
-            AddText(text, place.folder);
-            AddText(text, "\r\n");
-        }
-        // A folder is named once, with how many of its files gave nothing.
-        if (place.nothingWritten == 0) continue;
-        char count[128];
-        FormatBounded(count, sizeof(count), TREE_NOTHING_FORMAT, place.nothingWritten);
-        AddText(text, count);
+    for (const ExtractionJob* batch = job; batch != nullptr; batch = batch->next) {
+        if (batch->places == nullptr) continue;
+        for (int i = 0; i < batch->fileCount; i++)
+            if (batch->places[i].state == state) AddSource(text, batch, i, &listed, heading);
     }
     if (listed <= REPORT_LISTED_SOURCES) return;
     char more[64];
@@ -90,10 +98,8 @@ static void AddSourceList(ReportText* text, const ExtractionJob* job, OutputPlac
 
 size_t FormatFallbackReport(char* dest, const ExtractionJob* job) {
     ReportText text = {dest, 0};
-    if (job->places != nullptr) {
-        AddSourceList(&text, job, OUTPUT_FALLBACK, FALLBACK_HEADING);
-        AddSourceList(&text, job, OUTPUT_NOWHERE, NOWHERE_HEADING);
-    }
+    AddSourceList(&text, job, OUTPUT_FALLBACK, FALLBACK_HEADING);
+    AddSourceList(&text, job, OUTPUT_NOWHERE, NOWHERE_HEADING);
     if (dest != nullptr) dest[text.length] = '\0';
     return text.length;
 }

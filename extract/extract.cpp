@@ -310,17 +310,8 @@ unsigned CountFilesByName(const ExtractionJob* job) {
     return files;
 }
 
-}  // namespace
-
-unsigned ExtractionWorker(WorkerThread* thread, void* argument) {
-    const ExtractionJob* job = (const ExtractionJob*)argument;
-    CoInitialize(nullptr);
-    FolderWalk walk = {};
-    // Every folder that this job creates is created after this moment.
-    GetSystemTimeAsFileTime(&walk.jobStart);
-    walk.onFound = OnFolderFilesFound;
-    walk.visit = OnFolderFile;
-    NoteFound(job->progress, CountFilesByName(job));
+// The sources of one job or batch, in their order.
+void ExtractJobSources(WorkerThread* thread, const ExtractionJob* job, FolderWalk* walk) {
     for (int i = 0; i < job->fileCount; i++) {
         if (IsWorkerThreadCancelled(thread)) break;
         const char* path = job->paths[i];
@@ -332,13 +323,37 @@ unsigned ExtractionWorker(WorkerThread* thread, void* argument) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             place->treeRoot = path;
             FolderSource source = {thread, job, place};
-            walk.context = &source;
-            WalkFolder(path, &walk);
+            walk->context = &source;
+            WalkFolder(path, walk);
             FinishOutputPlace(place);
         } else {
             ExtractCountedFile(thread, job, path, place);
         }
     }
+}
+
+const ExtractionJob* TakeNextBatch(const ExtractionJob* job, WorkerThread* thread) {
+    if (job->intake == nullptr) return nullptr;
+    return job->intake->takeNext(job->intake->context, IsWorkerThreadCancelled(thread));
+}
+
+}  // namespace
+
+void NoteJobSourcesFound(const ExtractionJob* job) {
+    NoteFound(job->progress, CountFilesByName(job));
+}
+
+unsigned ExtractionWorker(WorkerThread* thread, void* argument) {
+    const ExtractionJob* job = (const ExtractionJob*)argument;
+    CoInitialize(nullptr);
+    FolderWalk walk = {};
+    // Every folder that this job creates is created after this moment.
+    GetSystemTimeAsFileTime(&walk.jobStart);
+    walk.onFound = OnFolderFilesFound;
+    walk.visit = OnFolderFile;
+    NoteJobSourcesFound(job);
+    for (const ExtractionJob* batch = job; batch != nullptr; batch = TakeNextBatch(job, thread))
+        ExtractJobSources(thread, batch, &walk);
     CoUninitialize();
     return 0;
 }

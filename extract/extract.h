@@ -26,6 +26,17 @@ void DeleteJobProgress(JobProgress* progress);
 void ReadJobProgress(JobProgress* progress, unsigned* done, unsigned* found, char* current,
                      size_t capacity);
 
+struct ExtractionJob;
+
+// Where a running job gets the sources that later starts of the program hand
+// to it. takeNext gives the next batch (a job of the same mask and progress),
+// or null once none waits: the intake is then closed, and nothing is taken
+// after. A cancelled job takes nothing more.
+struct JobIntake {
+    ExtractionJob* (*takeNext)(void* context, bool cancelled);
+    void* context;
+};
+
 // What ExtractionWorker is handed; the caller owns it until the worker ends.
 // A path may name a file, read whatever its extension, or a folder, which
 // stands for every module file below it.
@@ -37,9 +48,17 @@ struct ExtractionJob {
     // notes where that source's files went; null: beside the sources only.
     OutputPlace* places;
     JobProgress* progress;  // null: none kept
+    // The batches taken while the job ran, in the order they came, each owned
+    // by the intake; whoever started the job reads them after the worker.
+    ExtractionJob* next;
+    const JobIntake* intake;  // null: the job takes none
 };
 
-// Thread routine; argument is the ExtractionJob. Always returns 0.
+// Counts the job's files given by name among those found, for the tooltip.
+void NoteJobSourcesFound(const ExtractionJob* job);
+
+// Thread routine; argument is the ExtractionJob: its own sources, then each
+// batch that its intake gives, until the intake closes. Always returns 0.
 unsigned ExtractionWorker(WorkerThread* thread, void* argument);
 
 // The kind bit whose switch the argument is: "/" and a kind's extension without

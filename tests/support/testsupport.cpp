@@ -115,6 +115,13 @@ std::vector<std::string> ListFolder(const std::string& folder) {
     return names;
 }
 
+std::map<std::string, std::vector<unsigned char>> FolderContents(const std::string& folder) {
+    std::map<std::string, std::vector<unsigned char>> files;
+    for (const std::string& name : ListFolder(folder))
+        ReadFileBytes(folder + "\\" + name, &files[name]);
+    return files;
+}
+
 static std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info) {
     std::string text;
     if (info.fUnicode || info.nDebugStringLength == 0) return text;

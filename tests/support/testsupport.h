@@ -3,6 +3,7 @@
 // program) with an exact command line while collecting its debug-channel lines.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ bool BuildModule(const std::string& path, const std::vector<ResourceSpec>& resou
 
 // Names (not paths) of the files in a folder, sorted; empty when it is missing.
 std::vector<std::string> ListFolder(const std::string& folder);
+// Each file of a folder by name, with its bytes.
+std::map<std::string, std::vector<unsigned char>> FolderContents(const std::string& folder);
 
 struct RunResult {
     bool started = false;
