@@ -82,8 +82,8 @@ bool OpenHandOverLink(KindMask mask, HandOverLink* link) {
         link->mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                            sizeof(HandBox), name);
     if (link->mapping != nullptr)
-        link->box = (HandBox*)MapViewOfFile(link->mapping, FILE_MAP_ALL_ACCESS, 0, 0,
-                                            sizeof(HandBox));
+        link->box =
+            (HandBox*)MapViewOfFile(link->mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(HandBox));
     if (link->box != nullptr) return true;
     CloseHandOverLink(link);
     return false;
@@ -125,8 +125,8 @@ PostOutcome WaitUntilTaken(const HandOverLink* link, uint32_t ticket) {
         PostOutcome outcome = POST_TAKEN;
         if (HandBoxHolds(link->box, ticket)) {
             DWORD owner = link->box->owner;
-            bool ownerGone = owner == 0 ||
-                             (poll % OWNER_CHECK_POLLS == 0 && !IsOtherProcessRunning(owner));
+            bool ownerGone =
+                owner == 0 || (poll % OWNER_CHECK_POLLS == 0 && !IsOtherProcessRunning(owner));
             bool timedOut = GetTickCount() - start >= TAKE_TIMEOUT_MS;
             if (!ownerGone && !timedOut) {
                 UnlockBox(link);
@@ -189,24 +189,24 @@ ExtractionJob* NewBatch(const SourceIntake* intake, const unsigned char* copy, s
 
 // Under the box's lock: what waits becomes one batch behind the chain and the
 // box is emptied. Without memory for the batch nothing is taken, and the
-// starts that posted it run it themselves.
-bool TakeBoxLocked(SourceIntake* intake) {
+// starts that posted it run it themselves. The caller counts the batch's
+// files once the lock is let go, as that asks the file system.
+ExtractionJob* TakeBoxLocked(SourceIntake* intake) {
     HandBox* box = intake->link.box;
-    if (box->used == 0) return false;
+    if (box->used == 0) return nullptr;
     unsigned char* copy = (unsigned char*)malloc(HAND_BOX_AREA);
-    if (copy == nullptr) return false;
+    if (copy == nullptr) return nullptr;
     size_t pathCount = 0;
     size_t size = CopyHandedPaths(box, copy, &pathCount);
     ExtractionJob* batch = pathCount > 0 ? NewBatch(intake, copy, size, pathCount) : nullptr;
     free(copy);
-    if (pathCount > 0 && batch == nullptr) return false;
+    if (pathCount > 0 && batch == nullptr) return nullptr;
     box->used = 0;  // also what was no one's entries
-    if (batch == nullptr) return false;
+    if (batch == nullptr) return nullptr;
     intake->last->next = batch;
     intake->last = batch;
     if (intake->waiting == nullptr) intake->waiting = batch;
-    NoteJobSourcesFound(batch);
-    return true;
+    return batch;
 }
 
 // Gives the box up. When its lock cannot be had the owner stays noted, and
@@ -227,10 +227,12 @@ ExtractionJob* TakeNextBatch(void* context, bool cancelled) {
     if (cancelled) CloseLocked(intake);
     if (intake->waiting == nullptr && intake->open) {
         if (LockBox(&intake->link, LOCK_TIMEOUT_MS)) {
-            if (!TakeBoxLocked(intake) && intake->link.box->owner == GetCurrentProcessId())
+            ExtractionJob* taken = TakeBoxLocked(intake);
+            if (taken == nullptr && intake->link.box->owner == GetCurrentProcessId())
                 intake->link.box->owner = 0;
-            intake->open = intake->waiting != nullptr;
+            intake->open = taken != nullptr;
             UnlockBox(&intake->link);
+            if (taken != nullptr) NoteJobSourcesFound(taken);
         } else {
             intake->open = false;
         }
@@ -317,10 +319,10 @@ void TakeHandedSources(SourceIntake* intake) {
     // A read without the lock is only a hint; a miss is seen at the next tick.
     if (intake == nullptr || intake->link.box->used == 0) return;
     EnterCriticalSection(&intake->lock);
-    if (intake->open && intake->first != nullptr &&
-        LockBox(&intake->link, LOCK_TIMEOUT_MS)) {
-        TakeBoxLocked(intake);
+    if (intake->open && intake->first != nullptr && LockBox(&intake->link, LOCK_TIMEOUT_MS)) {
+        ExtractionJob* taken = TakeBoxLocked(intake);
         UnlockBox(&intake->link);
+        if (taken != nullptr) NoteJobSourcesFound(taken);
     }
     LeaveCriticalSection(&intake->lock);
 }

@@ -840,11 +840,13 @@ TEST(Fallback, ReadOnlyMediumGivesTheSameFilesOnTheDesktopAndOneMessageAfterTheJ
 
 // ---------------------------------------------------------------- many starts, one job
 
-// Starts of pelnore.exe running side by side, each noted when it ends.
+// Starts of pelnore.exe side by side: each noted when it ends (exit code 0),
+// their message boxes answered and their texts kept.
 struct Starts {
     std::vector<PROCESS_INFORMATION> processes;
     std::vector<DWORD> endedAt;  // ms after the first start; 0 while it runs
     std::vector<HWND> answered;
+    std::vector<std::string> messages;
     DWORD start = GetTickCount();
     ~Starts() {
         for (PROCESS_INFORMATION& p : processes) {
@@ -853,34 +855,26 @@ struct Starts {
             CloseHandle(p.hProcess);
         }
     }
-    bool Add(const std::string& arguments) {
-        PROCESS_INFORMATION info = {};
-        if (!testsupport::StartProcess(Quote(testsupport::PelnoreExe()) + " " + arguments, &info))
-            return false;
-        processes.push_back(info);
+    void Add(const std::string& arguments) {
+        processes.push_back({});
         endedAt.push_back(0);
-        return true;
+        EXPECT_TRUE(testsupport::StartProcess(Quote(testsupport::PelnoreExe()) + " " + arguments,
+                                              &processes.back()));
     }
-    // Notes the ends and answers the message boxes (their texts to messages);
-    // returns how many still run.
-    size_t Poll(std::vector<std::string>* messages) {
+    size_t Poll() {  // how many still run
         size_t running = 0;
         for (size_t i = 0; i < processes.size(); i++) {
-            if (endedAt[i] != 0) continue;
-            if (WaitForSingleObject(processes[i].hProcess, 0) == WAIT_OBJECT_0) {
+            DWORD code = 255;
+            if (endedAt[i] == 0 && WaitForSingleObject(processes[i].hProcess, 0) == WAIT_OBJECT_0) {
                 endedAt[i] = std::max<DWORD>(1, GetTickCount() - start);
-                DWORD code = 255;
-                GetExitCodeProcess(processes[i].hProcess, &code);
-                EXPECT_EQ(0u, code) << "start " << i;
-                continue;
+                EXPECT_TRUE(GetExitCodeProcess(processes[i].hProcess, &code) && code == 0) << i;
             }
+            if (endedAt[i] != 0) continue;
             running++;
             HWND box = VisibleMessageBox(processes[i].dwProcessId);
-            if (box == nullptr || messages == nullptr ||
-                std::find(answered.begin(), answered.end(), box) != answered.end())
-                continue;
+            if (box == nullptr || std::count(answered.begin(), answered.end(), box)) continue;
             answered.push_back(box);
-            messages->push_back(WindowText(GetDlgItem(box, 0xFFFF)));
+            messages.push_back(WindowText(GetDlgItem(box, 0xFFFF)));
             PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
         }
         return running;
@@ -890,62 +884,58 @@ struct Starts {
 // Twenty-four starts as fast as they can be made, one module each (copies of
 // the prefix's shell32.dll, so that the job takes a while), as Explorer makes
 // them for a selection: one job, with one tray icon, does them all, and the
-// other starts end long before it; each module's files are those of a single
+// other starts end long before it; each module's files are those of its single
 // run. A start with other switches meanwhile runs a job of its own.
 TEST(Handover, TwentyFourStartsAreOneJob) {
     char system[MAX_PATH];
     ASSERT_NE(0u, GetSystemDirectoryA(system, sizeof(system)));
     std::string single = testsupport::ScratchDir("singles"), many = testsupport::ScratchDir("many");
-    std::vector<std::string> names;
+    auto name = [](int i) { return "shell" + std::to_string(100 + i); };
     for (int i = 0; i < 25; i++) {
-        names.push_back("shell" + std::to_string(100 + i) + ".dll");
         for (const std::string& dir : {single, many})
             ASSERT_TRUE(CopyFileA((std::string(system) + "\\shell32.dll").c_str(),
-                                  (dir + "\\" + names[i]).c_str(), FALSE));
+                                  (dir + "\\" + name(i) + ".dll").c_str(), FALSE));
+        std::string switches = i == 24 ? "/ICO:0 " : "";
+        ASSERT_EQ(0u, testsupport::RunPelnore(switches + Quote(single + "\\" + name(i) + ".dll"),
+                                              RUN_TIMEOUT)
+                          .exitCode);
     }
-    for (size_t i = 0; i < names.size(); i++)
-        ASSERT_EQ(0u, testsupport::RunPelnore((i == 24 ? "/ICO:0 " : "") +
-                                                  Quote(single + "\\" + names[i]),
-                                              RUN_TIMEOUT).exitCode);
-
     Starts starts;
-    for (size_t i = 0; i < 24; i++) ASSERT_TRUE(starts.Add(Quote(many + "\\" + names[i])));
-    size_t trays = 0, running = 24, otherAt = 0;
-    for (DWORD deadline = GetTickCount() + RUN_TIMEOUT; running > 0 && GetTickCount() < deadline;
+    for (int i = 0; i < 24; i++) starts.Add(Quote(many + "\\" + name(i) + ".dll"));
+    size_t trays = 0, otherAt = 0;
+    for (DWORD until = GetTickCount() + RUN_TIMEOUT; starts.Poll() > 0 && GetTickCount() < until;
          Sleep(20)) {
-        running = starts.Poll(nullptr);
-        if (starts.processes.size() == 24) trays = std::max(trays, testsupport::TrayIconWindows().size());
-        if (running == 1 && starts.processes.size() == 24) {
-            otherAt = GetTickCount() - starts.start;
-            ASSERT_TRUE(starts.Add("/ico:0 " + Quote(many + "\\" + names[24])));
-        }
+        if (otherAt != 0) continue;
+        trays = std::max(trays, testsupport::TrayIconWindows().size());
+        if (std::count(starts.endedAt.begin(), starts.endedAt.end(), 0u) > 1) continue;
+        otherAt = GetTickCount() - starts.start;
+        starts.Add("/ico:0 " + Quote(many + "\\" + name(24) + ".dll"));
     }
-    ASSERT_EQ(0u, running);
     std::vector<DWORD> ends(starts.endedAt.begin(), starts.endedAt.begin() + 24);
     std::sort(ends.begin(), ends.end());
-    printf("24 starts: 23 ended by %u ms, the job at %u ms; at most %u tray icon(s); the start "
-           "with /ico:0 came at %u ms and ended at %u ms\n",
-           (unsigned)ends[22], (unsigned)ends[23], (unsigned)trays, (unsigned)otherAt,
-           (unsigned)starts.endedAt[24]);
+    printf(
+        "24 starts: 23 ended by %u ms, the job at %u ms; at most %u tray icon(s); the start "
+        "with /ico:0 came at %u ms and ended at %u ms\n",
+        (unsigned)ends[22], (unsigned)ends[23], (unsigned)trays, (unsigned)otherAt,
+        (unsigned)starts.endedAt.back());
     EXPECT_EQ(1u, trays);
     EXPECT_LT(ends[22] * 2, ends[23]) << "the other starts waited for the job";
-    EXPECT_LT(otherAt, ends[23]) << "the start with other switches came after the job";
+    EXPECT_TRUE(otherAt > 0 && otherAt < ends[23]) << "the other switches came after the job";
     size_t files = 0;
-    for (const std::string& name : names) {
-        std::string base = name.substr(0, name.size() - 4);
-        auto expected = FolderContents(single + "\\" + base);
-        EXPECT_TRUE(expected == FolderContents(many + "\\" + base)) << name;
+    for (int i = 0; i < 25; i++) {
+        auto expected = FolderContents(single + "\\" + name(i));
+        EXPECT_TRUE(expected == FolderContents(many + "\\" + name(i))) << name(i);
         files += expected.size();
     }
     printf("%u files of 25 modules compared with their single runs\n", (unsigned)files);
 }
 
 // Two starts with one refused source each, the second timed to land while the
-// first one's job ends, again and again, eight pairs at a time (each with
-// switches of its own, so that the pairs never meet): each source is done
-// exactly once, whichever job takes it. Each doing of a refused source claims
-// a fresh Desktop folder, so a source lost or done twice shows as a folder too
-// few or too many, and the one message of each job names its sources.
+// first one's job ends, again and again, eight pairs at a time (each pair with
+// switches of its own, so that pairs never meet): each source is done exactly
+// once, whichever job takes it. Each doing of a refused source claims a fresh
+// Desktop folder, so a source lost or done twice shows as a folder too few or
+// too many, and the one message of each job names each of its sources once.
 TEST(Handover, AStartLandingAsTheJobEndsIsDoneExactlyOnce) {
     std::string medium = testsupport::TestDir() + "\\scratch\\readonly";
     if (!testsupport::FileExists(medium + "\\b\\pb7.dll"))
@@ -953,63 +943,61 @@ TEST(Handover, AStartLandingAsTheJobEndsIsDoneExactlyOnce) {
     std::string desk = testsupport::ScratchDir("handrace");
     DesktopRedirect redirect;
     ASSERT_TRUE(redirect.Redirect(desk));
-    const char* const laneSwitches[8] = {"",        "/avi:0 ",        "/mid:0 ",
-                                         "/ogg:0 ", "/avi:0 /mid:0 ", "/avi:0 /ogg:0 ",
-                                         "/mid:0 /ogg:0 ", "/avi:0 /mid:0 /ogg:0 "};
-    int tries = 0, oneJob = 0, lost = 0, doubled = 0;
+    int tries = 0, jobs = 0, lost = 0, doubled = 0;
     for (int round = 0; round < 25; round++) {
-        std::vector<std::string> messages;
+        std::string said;
         {
             Starts starts;
-            for (int lane = 0; lane < 8; lane++)
-                ASSERT_TRUE(starts.Add(laneSwitches[lane] +
-                                       Quote(medium + "\\a\\pa" + std::to_string(lane) + ".dll")));
-            // The second starts at 0 to 199 ms, in steps that differ every round.
+            const char* const laneSwitches[] = {"",
+                                                "/avi:0",
+                                                "/mid:0",
+                                                "/ogg:0",
+                                                "/avi:0 /mid:0",
+                                                "/avi:0 /ogg:0",
+                                                "/mid:0 /ogg:0",
+                                                "/mid:0 /ogg:0 /avi:0"};
+            auto add = [&](int lane, const char* side) {
+                starts.Add(laneSwitches[lane] +
+                           (" " + Quote(medium + side + std::to_string(lane) + ".dll")));
+            };
+            for (int lane = 0; lane < 8; lane++) add(lane, "\\a\\pa");
+            // The second of each pair 0 to 199 ms after the first, in steps
+            // that change every round.
             std::vector<std::pair<DWORD, int>> seconds;
             for (int lane = 0; lane < 8; lane++)
                 seconds.push_back({(DWORD)((round * 8 + lane) * 37 % 200), lane});
             std::sort(seconds.begin(), seconds.end());
             for (const auto& second : seconds) {
                 while (GetTickCount() - starts.start < second.first) Sleep(1);
-                ASSERT_TRUE(starts.Add(laneSwitches[second.second] +
-                                       Quote(medium + "\\b\\pb" + std::to_string(second.second) +
-                                             ".dll")));
+                add(second.second, "\\b\\pb");
             }
-            for (DWORD deadline = GetTickCount() + RUN_TIMEOUT;
-                 starts.Poll(&messages) > 0 && GetTickCount() < deadline;)
+            for (DWORD until = GetTickCount() + RUN_TIMEOUT;
+                 starts.Poll() > 0 && GetTickCount() < until;)
                 Sleep(10);
+            for (const std::string& text : starts.messages) said += text;
+            jobs += (int)starts.messages.size();
         }
-        std::string said;
-        for (const std::string& text : messages) said += text;
-        std::vector<std::string> folders = testsupport::ListFolder(desk);
+        // "pa3", or "pa3 (2)" when another job's folder took the name first.
+        std::map<std::string, int> times;
+        for (const std::string& folder : testsupport::ListFolder(desk)) {
+            times[folder.substr(0, 3)]++;
+            testsupport::RemoveTree(desk + "\\" + folder);
+        }
         for (int lane = 0; lane < 8; lane++, tries++) {
-            int named = 0;
-            for (const char* side : {"a\\pa", "b\\pb"}) {
-                std::string source = medium + "\\" + side + std::to_string(lane) + ".dll";
-                std::string base = source.substr(source.rfind('\\') + 1, 3);
-                size_t times = std::count_if(folders.begin(), folders.end(), [&](const std::string& f) {
-                    return f == base || f.rfind(base + " (", 0) == 0;
-                });
-                lost += times == 0;
-                doubled += times > 1;
-                EXPECT_EQ(1u, times) << source << " in round " << round << ":\n" << said;
-                size_t at = said.find(source + "\r\n");
-                EXPECT_TRUE(at != std::string::npos && said.find(source + "\r\n", at + 1) ==
-                                                           std::string::npos)
-                    << said;
-                for (const std::string& text : messages)
-                    named += text.find(source + "\r\n") != std::string::npos;
+            for (const char* side : {"pa", "pb"}) {
+                std::string base = side + std::to_string(lane);
+                lost += times[base] == 0;
+                doubled += times[base] > 1;
+                EXPECT_EQ(1, times[base]) << base << " in round " << round << ":\n" << said;
+                size_t at = said.find(base + ".dll\r\n");
+                EXPECT_TRUE(at != std::string::npos && said.rfind(base + ".dll\r\n") == at) << said;
             }
-            oneJob += messages.size() > 0 && named == 2 &&
-                      std::any_of(messages.begin(), messages.end(), [&](const std::string& t) {
-                          return t.find("pa" + std::to_string(lane) + ".dll") != std::string::npos &&
-                                 t.find("pb" + std::to_string(lane) + ".dll") != std::string::npos;
-                      });
         }
-        for (const std::string& folder : folders) testsupport::RemoveTree(desk + "\\" + folder);
     }
-    printf("%d tries, the second start 0 to 199 ms after the first: %d as one job, %d as two; "
-           "%d lost, %d done twice\n", tries, oneJob, tries - oneJob, lost, doubled);
+    printf(
+        "%d tries, the second start 0 to 199 ms after the first: %d as one job, %d as two; "
+        "%d sources lost, %d done twice\n",
+        tries, 2 * tries - jobs, jobs - tries, lost, doubled);
 }
 
 // ---------------------------------------------------------------- the prefix's own DLLs
