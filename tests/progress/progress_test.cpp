@@ -173,8 +173,8 @@ TEST(ProgressDialog, OnlySwitchesEndsAtTheFirstTimerTick) {
 
 TEST(ProgressDialog, DialogIsNeverVisibleAndOwnsTheTrayIcon) {
     for (WORD show : {(WORD)SW_SHOWNORMAL, (WORD)SW_SHOWMAXIMIZED}) {
-        LongJob job = MakeLongJob(show == SW_SHOWNORMAL ? "hidden_normal" : "hidden_max", 40);
-        ASSERT_EQ(job.paths.size(), 40u);
+        LongJob job = MakeLongJob(show == SW_SHOWNORMAL ? "hidden_normal" : "hidden_max", 200);
+        ASSERT_EQ(job.paths.size(), 200u);
         PelnoreRun run;
         ASSERT_TRUE(run.Start(CommandLine(job.paths), show));
         HWND dialog = testsupport::WaitForProcessWindow(run.info.dwProcessId, "#32770", 20000);
@@ -200,7 +200,7 @@ TEST(ProgressDialog, DialogIsNeverVisibleAndOwnsTheTrayIcon) {
                 EXPECT_EQ(3, sscanf(tips->front().c_str() + firstLine.size(), "%u / %u  copy%u.dll",
                                     &done, &found, &number))
                     << tips->front();
-                EXPECT_EQ(40u, found);
+                EXPECT_EQ(200u, found);
                 EXPECT_EQ(done, number) << tips->front();
             }
             EXPECT_NE(first, later);
