@@ -261,11 +261,7 @@ TEST_F(AssocDialog, TickingExeAndEditingThenOkWritesTheVerb) {
 
     EXPECT_EQ("アイコンを取り出す", Default(Verb(exeShell)));
     EXPECT_EQ("\"C:\\ツール\\p.exe\" /wav:0 \"%1\"", Default(Verb(exeShell) + "\\command"));
-    std::string model;
-    DWORD type = 0;
-    EXPECT_TRUE(regtools::ReadValueRaw(Verb(exeShell), "MultiSelectModel", &model, &type));
-    EXPECT_EQ(std::string("Player", 7), model);
-    EXPECT_EQ((DWORD)REG_SZ, type);
+    EXPECT_EQ(std::string("Player", 7), regtools::SelectionModel(Verb(exeShell)));
     EXPECT_TRUE(regtools::SameTree(dllBefore, regtools::Save(dllShell)));
 }
 

@@ -40,13 +40,6 @@ protected:
         EXPECT_TRUE(regtools::ReadDefault(path, &text)) << path;
         return text;
     }
-    // The verb's selection model as stored; "" when missing or not REG_SZ.
-    static std::string Model(const std::string& cls) {
-        std::string data;
-        DWORD type = 0;
-        bool read = regtools::ReadValueRaw(Verb(cls), "MultiSelectModel", &data, &type);
-        return read && type == REG_SZ ? data : "";
-    }
     VerbRoots roots = {HKEY_CLASSES_ROOT,
                        {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT", &kWin32RegistryWriter},
                        regtools::kTestUserStore,
@@ -127,7 +120,7 @@ TEST_F(AssocRegistry, RegisterOverAnExistingVerbReplacesTheValues) {
     ASSERT_TRUE(regtools::ReadDefaultRaw(Command(kExtA), &raw, &type));
     EXPECT_EQ((DWORD)REG_SZ, type);
     EXPECT_EQ(std::string("new command", 12), raw);  // stored with its terminator
-    EXPECT_EQ(std::string("Player", 7), Model(kExtA));
+    EXPECT_EQ(std::string("Player", 7), regtools::SelectionModel(Verb(kExtA)));
 }
 
 TEST_F(AssocRegistry, UnregisterDeletesTheVerbAndLeavesShell) {
@@ -279,7 +272,7 @@ TEST_F(AssocRegistry, DiffAndApplyTouchOnlyChangedTypes) {
     EXPECT_EQ(0u, DiffAssociationSettings(&edited, &loaded));
     ApplyAssociationSettings(&roots, &edited, 0);
     EXPECT_EQ("changed outside", Default(Command(kExtA)));
-    EXPECT_EQ("", Model(kExtA));
+    EXPECT_EQ("", regtools::SelectionModel(Verb(kExtA)));
 
     // Key text and the texts of an unticked type take no part.
     CopyBounded(edited.types[0].keyText, KEY_TEXT_CAPACITY, "something else");
@@ -293,7 +286,7 @@ TEST_F(AssocRegistry, DiffAndApplyTouchOnlyChangedTypes) {
     EXPECT_EQ(1u, changed);
     ApplyAssociationSettings(&roots, &edited, changed);
     EXPECT_EQ("Menu A", Default(Verb(kExtA)));
-    EXPECT_EQ(std::string("Player", 7), Model(kExtA));
+    EXPECT_EQ(std::string("Player", 7), regtools::SelectionModel(Verb(kExtA)));
     EXPECT_EQ("command A", Default(Command(kExtA)));
     EXPECT_FALSE(regtools::KeyExists(std::string(kExtB) + "\\shell"));
 

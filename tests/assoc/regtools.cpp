@@ -47,8 +47,11 @@ static bool ReadValueRawUnder(HKEY root, const std::string& path, const char* na
 bool ReadDefaultRaw(const std::string& path, std::string* data, DWORD* type) {
     return ReadValueRawUnder(HKEY_CLASSES_ROOT, path, nullptr, data, type);
 }
-bool ReadValueRaw(const std::string& path, const char* name, std::string* data, DWORD* type) {
-    return ReadValueRawUnder(HKEY_CLASSES_ROOT, path, name, data, type);
+std::string SelectionModel(const std::string& verbPath) {
+    std::string data;
+    DWORD type = 0;
+    bool read = ReadValueRawUnder(HKEY_CLASSES_ROOT, verbPath, "MultiSelectModel", &data, &type);
+    return read && type == REG_SZ ? data : "";
 }
 
 static bool ReadDefaultUnder(HKEY root, const std::string& path, std::string* text) {

@@ -14,8 +14,9 @@ namespace regtools {
 bool KeyExists(const std::string& path);
 // The default value's bytes as stored (no terminator added); false when missing.
 bool ReadDefaultRaw(const std::string& path, std::string* data, DWORD* type = nullptr);
-// The same for the value of that name.
-bool ReadValueRaw(const std::string& path, const char* name, std::string* data, DWORD* type);
+// A verb key's MultiSelectModel as stored (terminator included); "" when
+// missing or not REG_SZ.
+std::string SelectionModel(const std::string& verbPath);
 // The default value as a string without its terminator; false when missing.
 bool ReadDefault(const std::string& path, std::string* text);
 // Creates the key as needed and stores exactly these bytes with this type.
