@@ -129,8 +129,8 @@ bool AttachLinkLabel(HWND control) {
         DeleteObject(font);
         return false;
     }
-    LONG previous = SetWindowLongA(control, GWL_WNDPROC, (LONG)(LONG_PTR)LinkLabelProc);
-    SetPropA(control, LLPROP_ORIGINALPROC, (HANDLE)(LONG_PTR)previous);
+    LONG_PTR previous = SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)LinkLabelProc);
+    SetPropA(control, LLPROP_ORIGINALPROC, (HANDLE)previous);
     SetPropA(control, LLPROP_CONTROLSTATE, (HANDLE)0);
     SetPropA(control, LLPROP_CURSOR, (HANDLE)cursor);
     SetPropA(control, LLPROP_FONT, (HANDLE)font);
@@ -140,7 +140,7 @@ bool AttachLinkLabel(HWND control) {
 
 static LRESULT DetachLinkLabel(HWND label, WPARAM wParam, LPARAM lParam) {
     WNDPROC previous = OriginalProc(label);
-    SetWindowLongA(label, GWL_WNDPROC, (LONG)(LONG_PTR)previous);
+    SetWindowLongPtrA(label, GWLP_WNDPROC, (LONG_PTR)previous);
     RemovePropA(label, LLPROP_ORIGINALPROC);
     RemovePropA(label, LLPROP_CONTROLSTATE);
     HFONT font = (HFONT)RemovePropA(label, LLPROP_FONT);

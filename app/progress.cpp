@@ -4,6 +4,7 @@
 #include "progress.h"
 
 #include <shellapi.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -39,8 +40,11 @@ enum {
     TRAY_ADD_RETRY_DELAY_MS = 500,
 };
 
-// The first NOTIFYICONDATAA layout, understood by every shell version.
-enum { TRAY_RECORD_SIZE = 88, TRAY_TIP_CAPACITY = 64 };
+// The first NOTIFYICONDATAA layout, understood by every shell version: it ends
+// after a tip of 64 bytes (88 bytes in a 32-bit program, 152 in a 64-bit one,
+// whose handles are wider).
+enum { TRAY_TIP_CAPACITY = 64 };
+const DWORD TRAY_RECORD_SIZE = offsetof(NOTIFYICONDATAA, szTip) + TRAY_TIP_CAPACITY;
 static_assert(NOTIFYICONDATAA_V1_SIZE == TRAY_RECORD_SIZE, "first NOTIFYICONDATAA layout");
 
 // Built by ShowProgressDialog on its stack, valid for the whole modal run.
@@ -78,7 +82,7 @@ void* BuildProgressTemplate() {
 // A zero-filled first-layout record for the dialog's icon, or null.
 static NOTIFYICONDATAA* CreateTrayIconRecord(HWND dialog, const ProgressDialogParams* params) {
     // The whole structure of these headers, of which the shell reads the first
-    // 88 bytes that cbSize announces.
+    // bytes, as many as cbSize announces.
     NOTIFYICONDATAA* record = (NOTIFYICONDATAA*)calloc(1, sizeof(NOTIFYICONDATAA));
     if (record == nullptr) return nullptr;
     record->cbSize = TRAY_RECORD_SIZE;

@@ -187,9 +187,9 @@ TEST(LinkLabel, UnderlinedFontCopiesTheControlsFont) {
 TEST(LinkLabel, AttachingToAStaticWithoutFontFailsAndChangesNothing) {
     Scene scene(false);
     ASSERT_EQ(nullptr, (HFONT)SendMessageA(scene.label, WM_GETFONT, 0, 0));
-    LONG procBefore = GetWindowLongA(scene.label, GWL_WNDPROC);
+    LONG_PTR procBefore = GetWindowLongPtrA(scene.label, GWLP_WNDPROC);
     EXPECT_FALSE(AttachLinkLabel(scene.label));
-    EXPECT_EQ(procBefore, GetWindowLongA(scene.label, GWL_WNDPROC));
+    EXPECT_EQ(procBefore, GetWindowLongPtrA(scene.label, GWLP_WNDPROC));
     EXPECT_EQ(nullptr, GetPropA(scene.label, LLPROP_ORIGINALPROC));
     EXPECT_EQ(nullptr, GetPropA(scene.label, LLPROP_CONTROLSTATE));
     EXPECT_EQ(nullptr, GetPropA(scene.label, LLPROP_CURSOR));
@@ -207,7 +207,7 @@ struct DestroyCheck {
     WNDPROC next = nullptr;
     bool seen = false;
     bool anyProperty = true;
-    LONG procAfter = 0;
+    LONG_PTR procAfter = 0;
 };
 DestroyCheck g_destroy;
 
@@ -219,7 +219,7 @@ LRESULT CALLBACK WatchDestroyProc(HWND window, UINT message, WPARAM wParam, LPAR
                                 GetPropA(window, LLPROP_CONTROLSTATE) != nullptr ||
                                 GetPropA(window, LLPROP_CURSOR) != nullptr ||
                                 GetPropA(window, LLPROP_FONT) != nullptr;
-        g_destroy.procAfter = GetWindowLongA(window, GWL_WNDPROC);
+        g_destroy.procAfter = GetWindowLongPtrA(window, GWLP_WNDPROC);
     }
     return result;
 }
@@ -227,10 +227,10 @@ LRESULT CALLBACK WatchDestroyProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 TEST(LinkLabel, AttachSetsPropertiesAndDestroyRemovesThemAndFreesFontAndCursor) {
     Scene scene(true);
-    LONG staticProc = GetWindowLongA(scene.label, GWL_WNDPROC);
+    LONG_PTR staticProc = GetWindowLongPtrA(scene.label, GWLP_WNDPROC);
     ASSERT_TRUE(AttachLinkLabel(scene.label));
-    EXPECT_EQ((LONG)(LONG_PTR)LinkLabelProc, GetWindowLongA(scene.label, GWL_WNDPROC));
-    EXPECT_EQ((HANDLE)(LONG_PTR)staticProc, GetPropA(scene.label, LLPROP_ORIGINALPROC));
+    EXPECT_EQ((LONG_PTR)LinkLabelProc, GetWindowLongPtrA(scene.label, GWLP_WNDPROC));
+    EXPECT_EQ((HANDLE)staticProc, GetPropA(scene.label, LLPROP_ORIGINALPROC));
     EXPECT_EQ(nullptr, GetPropA(scene.label, LLPROP_CONTROLSTATE));  // state 0
     HFONT font = (HFONT)GetPropA(scene.label, LLPROP_FONT);
     HCURSOR cursor = (HCURSOR)GetPropA(scene.label, LLPROP_CURSOR);
@@ -248,8 +248,8 @@ TEST(LinkLabel, AttachSetsPropertiesAndDestroyRemovesThemAndFreesFontAndCursor) 
     EXPECT_EQ(cursor, GetCursor());
 
     g_destroy = DestroyCheck();
-    g_destroy.next = (WNDPROC)(LONG_PTR)SetWindowLongA(scene.label, GWL_WNDPROC,
-                                                       (LONG)(LONG_PTR)WatchDestroyProc);
+    g_destroy.next =
+        (WNDPROC)SetWindowLongPtrA(scene.label, GWLP_WNDPROC, (LONG_PTR)WatchDestroyProc);
     DestroyWindow(scene.label);
     EXPECT_TRUE(g_destroy.seen);
     EXPECT_FALSE(g_destroy.anyProperty);

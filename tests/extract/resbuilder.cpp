@@ -18,6 +18,15 @@ static size_t RvaToOffset(const Bytes& file, const IMAGE_NT_HEADERS32* nt, DWORD
     return file.size();
 }
 
+// The optional headers of PE32 and PE32+ modules keep the data directory at
+// different offsets; the 64-bit build's test modules are PE32+.
+static DWORD ResourceDirectoryRva(const IMAGE_NT_HEADERS32* nt) {
+    const int entry = IMAGE_DIRECTORY_ENTRY_RESOURCE;
+    if (nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        return ((const IMAGE_NT_HEADERS64*)nt)->OptionalHeader.DataDirectory[entry].VirtualAddress;
+    return nt->OptionalHeader.DataDirectory[entry].VirtualAddress;
+}
+
 static const IMAGE_RESOURCE_DIRECTORY_ENTRY* DirectoryEntries(const unsigned char* directory,
                                                               unsigned* count) {
     const IMAGE_RESOURCE_DIRECTORY* header = (const IMAGE_RESOURCE_DIRECTORY*)directory;
@@ -30,7 +39,7 @@ bool SetResourceDataSizes(const std::string& path, WORD typeId, DWORD size) {
     if (!testsupport::ReadFileBytes(path, &file)) return false;
     const IMAGE_DOS_HEADER* dos = (const IMAGE_DOS_HEADER*)file.data();
     const IMAGE_NT_HEADERS32* nt = (const IMAGE_NT_HEADERS32*)(file.data() + dos->e_lfanew);
-    DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;
+    DWORD rva = ResourceDirectoryRva(nt);
     size_t base = RvaToOffset(file, nt, rva);
     if (rva == 0 || base >= file.size()) return false;
     unsigned char* root = file.data() + base;
