@@ -15,14 +15,32 @@
 // are surely left over from earlier runs, and nothing is written then.
 enum { FALLBACK_FOLDER_LIMIT = 1000 };
 
+// A source without an extension would give its own path as its folder, where
+// nothing can be created; its folder takes this after its name instead ("tool"
+// gives "tool_pelnore"). Not "_files": Explorer moves and deletes a folder so
+// named together with the web page of the same name.
+static const char NO_EXTENSION_SUFFIX[] = "_pelnore";
+
+// The name of a source's output folder (522 bytes): its file name without the
+// extension, or with the suffix when it has none. The names inside do not
+// change with it. False when the name and the suffix do not fit together.
+static bool CopyOutputFolderName(char* name, const char* sourcePath) {
+    if (*ExtensionPart(sourcePath) != '\0') {
+        CopyBaseName(name, sourcePath);
+        return true;
+    }
+    return FormatBounded(name, PATH_CAPACITY, "%s%s", FileNamePart(sourcePath),
+                         NO_EXTENSION_SUFFIX) >= 0;
+}
+
 void OutputFolderFor(const char* sourcePath, char* folder) {
     char parent[PATH_CAPACITY];
     char base[PATH_CAPACITY];
     CopyFolderPart(parent, sourcePath);
-    CopyBaseName(base, sourcePath);
     // A ".." step that runs out of text names no folder at all: leave the text
     // empty so that nothing is created or written under a half-joined path.
-    if (!JoinPath(folder, parent, base)) folder[0] = '\0';
+    if (!CopyOutputFolderName(base, sourcePath) || !JoinPath(folder, parent, base))
+        folder[0] = '\0';
 }
 
 static FolderCreator FolderCreatorOf(const OutputPlace* place) {
@@ -165,7 +183,7 @@ static bool PlaceInTree(OutputPlace* place, const char* sourcePath) {
     if (tree->state != OUTPUT_FALLBACK) return false;
     char parent[PATH_CAPACITY], base[PATH_CAPACITY];
     CopyFolderPart(parent, sourcePath);
-    CopyBaseName(base, sourcePath);
+    if (!CopyOutputFolderName(base, sourcePath)) return false;
     size_t rootLength = strlen(tree->treeRoot);
     if (EndsWithSeparator(tree->treeRoot)) rootLength--;
     if (strlen(parent) < rootLength) return false;
@@ -192,9 +210,9 @@ static FILE* OpenInPlace(OutputPlace* place, const char* sourcePath, const char*
         }
         if (stream != nullptr || !refused) return stream;
         char base[PATH_CAPACITY];
-        CopyBaseName(base, sourcePath);
-        bool placed = place->tree != nullptr ? PlaceInTree(place, sourcePath)
-                                             : ClaimFallbackFolder(place, base);
+        bool placed = place->tree != nullptr
+                          ? PlaceInTree(place, sourcePath)
+                          : CopyOutputFolderName(base, sourcePath) && ClaimFallbackFolder(place, base);
         if (!placed) {
             place->state = OUTPUT_NOWHERE;
             return nullptr;

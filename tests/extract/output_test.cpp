@@ -31,7 +31,7 @@ TEST(OutputNaming, FolderAndNameFollowTheSource) {
     EXPECT_EQ("C:\\Tools\\viewer", FolderFor("C:\\Tools\\viewer.exe"));
     EXPECT_EQ("D:\\a\\b", FolderFor("D:\\a\\b.dll"));
     EXPECT_EQ("C:\\x\\my.tool", FolderFor("C:\\x\\my.tool.exe"));
-    EXPECT_EQ("C:\\x\\tool", FolderFor("C:\\x\\tool"));
+    EXPECT_EQ("C:\\x\\tool_pelnore", FolderFor("C:\\x\\tool"));
     EXPECT_EQ("C:\\app", FolderFor("C:\\app.exe"));
 
     std::string dir = testsupport::ScratchDir("naming");
@@ -47,12 +47,14 @@ TEST(OutputNaming, FolderAndNameFollowTheSource) {
     EXPECT_EQ(parent + "\\exe0001.ani", OutputPathFor(dir + "\\...exe", ".ani", 1));
 }
 
-TEST(OutputNaming, SourceWithoutExtensionWritesNothing) {
+// Its folder cannot be the source itself; the names inside keep their form.
+TEST(OutputNaming, SourceWithoutExtensionWritesBesideItUnderASuffix) {
     std::string dir = testsupport::ScratchDir("noext");
     std::string source = dir + "\\tool";
     ASSERT_TRUE(testsupport::WriteFileBytes(source, PAYLOAD, sizeof(PAYLOAD)));
-    EXPECT_FALSE(WriteOutputFile(source.c_str(), PAYLOAD, sizeof(PAYLOAD), ".ico", 0));
-    EXPECT_EQ(std::vector<std::string>{"tool"}, testsupport::ListFolder(dir));
+    EXPECT_TRUE(WriteOutputFile(source.c_str(), PAYLOAD, sizeof(PAYLOAD), ".ico", 0));
+    EXPECT_EQ((std::vector<std::string>{"tool", "tool_pelnore"}), testsupport::ListFolder(dir));
+    EXPECT_EQ(std::vector<std::string>{"0000.ico"}, testsupport::ListFolder(source + "_pelnore"));
 }
 
 TEST(OutputNaming, DriveRoot) {
