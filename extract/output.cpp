@@ -210,9 +210,9 @@ static FILE* OpenInPlace(OutputPlace* place, const char* sourcePath, const char*
         }
         if (stream != nullptr || !refused) return stream;
         char base[PATH_CAPACITY];
-        bool placed = place->tree != nullptr
-                          ? PlaceInTree(place, sourcePath)
-                          : CopyOutputFolderName(base, sourcePath) && ClaimFallbackFolder(place, base);
+        bool placed = place->tree != nullptr ? PlaceInTree(place, sourcePath)
+                                             : CopyOutputFolderName(base, sourcePath) &&
+                                                   ClaimFallbackFolder(place, base);
         if (!placed) {
             place->state = OUTPUT_NOWHERE;
             return nullptr;

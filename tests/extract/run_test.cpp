@@ -268,7 +268,9 @@ TEST(PelnoreRun, OutputNamesFollowTheSourceName) {
     for (const auto& entry : ExpectedFixtureFiles("dll")) subNames.push_back(entry.first);
     std::sort(subNames.begin(), subNames.end());
     EXPECT_EQ(subNames, testsupport::ListFolder(sub));
-    EXPECT_EQ((std::vector<std::string>{"APP", "APP.DLL", "my.tool", "my.tool.exe", "sub", "tool"}),
+    ExpectFixtureOutput(dir + "\\tool_pelnore", "");
+    EXPECT_EQ((std::vector<std::string>{"APP", "APP.DLL", "my.tool", "my.tool.exe", "sub", "tool",
+                                        "tool_pelnore"}),
               testsupport::ListFolder(dir));
 
     // A base name of one dot adds no level; two dots go one level up.
