@@ -14,6 +14,7 @@
 #include "../util/bounded.h"
 #include "../util/mbstring.h"
 #include "../util/pathpart.h"
+#include "../util/wow64fs.h"
 #include "handover.h"
 #include "progress.h"
 #include "report.h"
@@ -37,7 +38,12 @@ char** ResolveFileArguments(int count, char** arguments, int* resolvedCount) {
     if (list == nullptr) return nullptr;
     int found = 0;
     for (int i = 0; i < count; i++) {
-        if (!PathExists(arguments[i])) continue;
+        // What the user named: in System32, not in its 32-bit twin.
+        FileRedirection redirection;
+        PauseFileRedirection(&redirection);
+        bool exists = PathExists(arguments[i]);
+        ResumeFileRedirection(&redirection);
+        if (!exists) continue;
         char path[PATH_CAPACITY + 2];
         if (!ResolveFullPath(arguments[i], path)) continue;
         char* copy = _strdup(path);
@@ -84,8 +90,39 @@ static bool ParseToFileSystemPath(IShellFolder* desktop, IMalloc* allocator, con
     return ok;
 }
 
+// The shell's resolution cannot see past the redirection of a 32-bit program
+// on 64-bit Windows, and must not run with it turned off (it loads DLLs). For
+// a path in System32 the same steps are taken by the kernel's calls alone, with
+// the redirection off: the full path, and the long name of every step.
+static bool ResolveInSystemFolder(const char* argument, char* output) {
+    WCHAR wide[PATH_CAPACITY], full[PATH_CAPACITY], longPath[PATH_CAPACITY];
+    if (MultiByteToWideChar(CP_ACP, 0, argument, -1, wide, PATH_CAPACITY) == 0) return false;
+    wide[PATH_CAPACITY - 1] = L'\0';
+    FileRedirection redirection;
+    PauseFileRedirection(&redirection);
+    DWORD fullLength = GetFullPathNameW(wide, PATH_CAPACITY, full, nullptr);
+    DWORD longLength = fullLength > 0 && fullLength < PATH_CAPACITY
+                           ? GetLongPathNameW(full, longPath, PATH_CAPACITY)
+                           : 0;
+    bool ok = longLength > 0 && longLength < PATH_CAPACITY && AnsiPathForWide(longPath, output) &&
+              output[0] != '\0';
+    ResumeFileRedirection(&redirection);
+    return ok;
+}
+
+static bool NamesRedirectedPath(const char* argument) {
+    if (!IsFileSystemRedirected()) return false;
+    char full[PATH_CAPACITY];
+    DWORD length = GetFullPathNameA(argument, PATH_CAPACITY, full, nullptr);
+    return length > 0 && length < PATH_CAPACITY && IsInSystemFolder(full);
+}
+
 bool ResolveFullPath(const char* argument, char* output) {
     output[0] = '\0';
+    if (NamesRedirectedPath(argument)) {
+        if (!ResolveInSystemFolder(argument, output)) output[0] = '\0';
+        return output[0] != '\0';
+    }
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr) return false;
     IShellFolder* desktop = nullptr;
@@ -133,7 +170,7 @@ int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
     OutputPlace* places = CreateOutputPlaces(own, desktop);
     JobProgress progress;
     InitJobProgress(&progress);
-    ExtractionJob job = {mask, own, paths + handed, places, &progress, nullptr, nullptr};
+    ExtractionJob job = {mask, own, paths + handed, places, &progress, nullptr, nullptr, {}};
     if (intake != nullptr) AttachSourceIntake(intake, &job);
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     if (worker == nullptr) {

@@ -12,6 +12,7 @@
 #include "../util/mbstring.h"
 #include "../util/pathpart.h"
 #include "../util/worker.h"
+#include "../util/wow64fs.h"
 #include "assemble.h"
 #include "content.h"
 #include "output.h"
@@ -340,20 +341,38 @@ const ExtractionJob* TakeNextBatch(const ExtractionJob* job, WorkerThread* threa
 }  // namespace
 
 void NoteJobSourcesFound(const ExtractionJob* job) {
-    NoteFound(job->progress, CountFilesByName(job));
+    // Counted as the worker will find them, also on the main thread.
+    FileRedirection redirection;
+    PauseFileRedirection(&redirection);
+    unsigned files = CountFilesByName(job);
+    ResumeFileRedirection(&redirection);
+    NoteFound(job->progress, files);
 }
 
 unsigned ExtractionWorker(WorkerThread* thread, void* argument) {
     const ExtractionJob* job = (const ExtractionJob*)argument;
     CoInitialize(nullptr);
+    // The files the user named, not their 32-bit twins: this thread works on
+    // files only, with kernel32 and the C runtime, and loads no DLL while the
+    // redirection is off.
+    FileRedirection redirection;
+    PauseFileRedirection(&redirection);
     FolderWalk walk = {};
     // Every folder that this job creates is created after this moment.
-    GetSystemTimeAsFileTime(&walk.jobStart);
+    FILETIME workerStart;
+    GetSystemTimeAsFileTime(&workerStart);
     walk.onFound = OnFolderFilesFound;
     walk.visit = OnFolderFile;
     NoteJobSourcesFound(job);
-    for (const ExtractionJob* batch = job; batch != nullptr; batch = TakeNextBatch(job, thread))
+    for (const ExtractionJob* batch = job; batch != nullptr; batch = TakeNextBatch(job, thread)) {
+        // A folder copied or unpacked after the job began, and handed over
+        // later, is a source like any other: each batch is walked from its own
+        // start, as the start that handed it over would have walked it.
+        bool ownStart = batch->started.dwLowDateTime != 0 || batch->started.dwHighDateTime != 0;
+        walk.jobStart = ownStart ? batch->started : workerStart;
         ExtractJobSources(thread, batch, &walk);
+    }
+    ResumeFileRedirection(&redirection);
     CoUninitialize();
     return 0;
 }

@@ -52,6 +52,10 @@ struct ExtractionJob {
     // by the intake; whoever started the job reads them after the worker.
     ExtractionJob* next;
     const JobIntake* intake;  // null: the job takes none
+    // A batch taken from a later start: when it was taken, so that its folders
+    // are walked as that start's own job would have walked them. Zero: when
+    // the worker starts.
+    FILETIME started;
 };
 
 // Counts the job's files given by name among those found, for the tooltip.
