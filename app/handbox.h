@@ -25,6 +25,10 @@ struct HandBox {
     uint32_t reserved;
     unsigned char area[HAND_BOX_AREA];
 };
+// The 32- and the 64-bit build map the same box: only fields of fixed width,
+// at the same places in both.
+static_assert(offsetof(HandBox, area) == 16 && sizeof(HandBox) == 16 + HAND_BOX_AREA,
+              "one layout for every build");
 
 // Posts as many of the leading paths as the box has room for, as one entry,
 // and returns how many (0: not even the first fits, or it is no path of a

@@ -10,6 +10,10 @@
 // owner and runs its own job; and a start that gives up on its entry (the
 // owner gone, or no answer in time) withdraws it under the same lock, so that
 // it is either taken or withdrawn, never both.
+//
+// The owner is known alive by a mutex named after it, which it holds from its
+// claim to its end: it dies with the process, so an owner that crashed is seen
+// gone at once, even when its process id has been given to another process.
 #include "handover.h"
 
 #include <stdlib.h>
@@ -37,9 +41,11 @@ enum {
 };
 
 struct HandOverLink {
+    KindMask mask;
     HANDLE mutex;
     HANDLE mapping;
     HandBox* box;
+    HANDLE alive;  // held by the main thread while this process owns the box; null: not claimed
 };
 
 uint32_t HashText(const char* text) {
@@ -52,16 +58,46 @@ uint32_t HashText(const char* text) {
 // Names without a prefix live in the namespace of the session, which keeps
 // other sessions apart; the user's name (hashed, as names are limited) keeps
 // apart the users of one session, and the mask the jobs of other switches.
-// The digit is the layout of the box: another layout meets other names.
+// The digit is the layout of the box and the rules of its use: another meets
+// other names. The layout has fields of fixed width only, so the 32- and the
+// 64-bit build meet in one box and hand over to each other.
 void BuildObjectName(char* name, size_t capacity, KindMask mask, const char* what) {
     char user[USER_NAME_CAPACITY] = "";
     DWORD size = sizeof(user);
     if (!GetUserNameA(user, &size)) user[0] = '\0';
     user[USER_NAME_CAPACITY - 1] = '\0';
-    FormatBounded(name, capacity, "pelnore.HandOver1.%08x.%08x.%s", HashText(user), mask, what);
+    FormatBounded(name, capacity, "pelnore.HandOver2.%08x.%08x.%s", HashText(user), mask, what);
+}
+
+// The mutex by which the owner of a box proves that it still runs.
+void BuildAliveName(char* name, size_t capacity, KindMask mask, DWORD owner) {
+    char what[32];
+    FormatBounded(what, sizeof(what), "Owner.%lu", (unsigned long)owner);
+    BuildObjectName(name, capacity, mask, what);
+}
+
+// The calling thread (the main thread) holds the mutex until the link is
+// closed; a process that ends without closing it leaves it abandoned.
+bool HoldProofOfLife(HandOverLink* link) {
+    char name[96];
+    BuildAliveName(name, sizeof(name), link->mask, GetCurrentProcessId());
+    HANDLE alive = CreateMutexA(nullptr, FALSE, name);
+    if (alive == nullptr) return false;
+    DWORD result = WaitForSingleObject(alive, 0);
+    if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
+        CloseHandle(alive);
+        return false;
+    }
+    link->alive = alive;
+    return true;
 }
 
 void CloseHandOverLink(HandOverLink* link) {
+    if (link->alive != nullptr) {
+        ReleaseMutex(link->alive);
+        CloseHandle(link->alive);
+        link->alive = nullptr;
+    }
     if (link->box != nullptr) UnmapViewOfFile(link->box);
     if (link->mapping != nullptr) CloseHandle(link->mapping);
     if (link->mutex != nullptr) CloseHandle(link->mutex);
@@ -73,8 +109,10 @@ void CloseHandOverLink(HandOverLink* link) {
 // someone else) does not map at ours and counts as no box.
 bool OpenHandOverLink(KindMask mask, HandOverLink* link) {
     char name[96];
+    link->mask = mask;
     link->box = nullptr;
     link->mapping = nullptr;
+    link->alive = nullptr;
     BuildObjectName(name, sizeof(name), mask, "Lock");
     link->mutex = CreateMutexA(nullptr, FALSE, name);
     BuildObjectName(name, sizeof(name), mask, "Box");
@@ -100,15 +138,21 @@ void UnlockBox(const HandOverLink* link) {
     ReleaseMutex(link->mutex);
 }
 
-// An owner that ended without giving the box up (killed, crashed) leaves its
-// id behind. One that may not be opened still runs; it is only not ours to see.
-bool IsOtherProcessRunning(DWORD id) {
-    if (id == 0 || id == GetCurrentProcessId()) return false;
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-    if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
-    bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
+// Whether the owner of the box still runs: its mutex is held. An owner that
+// ended without giving the box up (killed, crashed) left it abandoned, or gone
+// with its last handle; its process id may meanwhile name another process,
+// which holds no such mutex. One that may not be opened still runs; it is only
+// not ours to see.
+bool IsOwnerAlive(const HandOverLink* link, DWORD owner) {
+    if (owner == 0 || owner == GetCurrentProcessId()) return false;
+    char name[96];
+    BuildAliveName(name, sizeof(name), link->mask, owner);
+    HANDLE alive = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
+    if (alive == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD result = WaitForSingleObject(alive, 0);
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) ReleaseMutex(alive);
+    CloseHandle(alive);
+    return result == WAIT_TIMEOUT;
 }
 
 enum PostOutcome { POST_TAKEN, POST_BACK_OWNER_GONE, POST_BACK_TIMED_OUT };
@@ -126,7 +170,7 @@ PostOutcome WaitUntilTaken(const HandOverLink* link, uint32_t ticket) {
         if (HandBoxHolds(link->box, ticket)) {
             DWORD owner = link->box->owner;
             bool ownerGone =
-                owner == 0 || (poll % OWNER_CHECK_POLLS == 0 && !IsOtherProcessRunning(owner));
+                owner == 0 || (poll % OWNER_CHECK_POLLS == 0 && !IsOwnerAlive(link, owner));
             bool timedOut = GetTickCount() - start >= TAKE_TIMEOUT_MS;
             if (!ownerGone && !timedOut) {
                 UnlockBox(link);
@@ -183,6 +227,7 @@ ExtractionJob* NewBatch(const SourceIntake* intake, const unsigned char* copy, s
     }
     batch->kindMask = intake->first->kindMask;
     batch->progress = intake->first->progress;
+    GetSystemTimeAsFileTime(&batch->started);
     batch->places = CreateOutputPlaces(batch->fileCount, intake->fallbackRoot);
     return batch;
 }
@@ -256,21 +301,23 @@ SourceIntake* NewSourceIntake(const HandOverLink* link, const char* fallbackRoot
 }
 
 // Under the lock: the box taken over when no other job holds it, else the
-// paths posted. Returns false when this start's own job is to run now.
+// paths posted. Returns false when this start's own job is to run now; it
+// takes no box over when it cannot prove its life.
 bool ClaimOrPost(HandOverLink* link, char** paths, int count, size_t* posted, uint32_t* ticket,
                  bool* claimed) {
     *posted = 0;
     *claimed = false;
     if (!LockBox(link, LOCK_TIMEOUT_MS)) return false;
     HandBox* box = link->box;
-    if (!IsOtherProcessRunning(box->owner)) {
-        box->owner = GetCurrentProcessId();
-        *claimed = true;
+    bool retry = false;
+    if (!IsOwnerAlive(link, box->owner)) {
+        *claimed = link->alive != nullptr || HoldProofOfLife(link);
+        if (*claimed) box->owner = GetCurrentProcessId();
     } else {
         *posted = PostHandedPaths(box, paths, (size_t)count, ticket);
+        // An empty box that has no room for the first path never will.
+        retry = *posted > 0 || box->used > 0;
     }
-    // An empty box that has no room for the first path never will.
-    bool retry = !*claimed && (*posted > 0 || box->used > 0);
     UnlockBox(link);
     return retry;
 }
