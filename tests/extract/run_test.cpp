@@ -9,9 +9,11 @@
 #include <string.h>
 
 #include "../../app/job.h"
+#include "../../app/handbox.h"
 #include "../../app/report.h"
 #include "../../extract/assemble.h"
 #include "../../util/worker.h"
+#include "../../util/wow64fs.h"
 #include "../../extract/extract.h"
 #include "../support/testsupport.h"
 #include "newriter.h"
@@ -138,7 +140,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     std::string dir = testsupport::ScratchDir("cancel");
     std::string source = CopyFixture(dir, "fixture.dll");
     char* paths[] = {&source[0], nullptr};
-    ExtractionJob job = {0, 1, paths, nullptr, nullptr, nullptr, nullptr};
+    ExtractionJob job = {0, 1, paths, nullptr, nullptr, nullptr, nullptr, {}};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     ASSERT_NE(nullptr, worker);
     ASSERT_TRUE(CancelWorkerThread(worker));
@@ -147,7 +149,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     ReleaseWorkerThread(worker);
     EXPECT_EQ(std::vector<std::string>{"fixture.dll"}, testsupport::ListFolder(dir));
 
-    ExtractionJob empty = {0, 0, paths + 1, nullptr, nullptr, nullptr, nullptr};
+    ExtractionJob empty = {0, 0, paths + 1, nullptr, nullptr, nullptr, nullptr, {}};
     EXPECT_EQ(0u, ExtractionWorker(nullptr, &empty));
 }
 
@@ -658,7 +660,7 @@ TEST(Fallback, RefusedSourcesFallBackOneFreshFolderEachAndTheReportNamesThem) {
     std::string missingRoot = dir + "\\missing";  // the fall-back refuses too
     places[3].fallbackRoot = missingRoot.c_str();
 
-    ExtractionJob job = {0, 4, paths.data(), places, nullptr, nullptr, nullptr};
+    ExtractionJob job = {0, 4, paths.data(), places, nullptr, nullptr, nullptr, {}};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     ASSERT_NE(nullptr, worker);
     ASSERT_TRUE(StartWorkerThread(worker));
@@ -857,11 +859,10 @@ struct Starts {
             CloseHandle(p.hProcess);
         }
     }
-    void Add(const std::string& arguments) {
+    void Add(const std::string& arguments, const std::string& exe = testsupport::PelnoreExe()) {
         processes.push_back({});
         endedAt.push_back(0);
-        EXPECT_TRUE(testsupport::StartProcess(Quote(testsupport::PelnoreExe()) + " " + arguments,
-                                              &processes.back()));
+        EXPECT_TRUE(testsupport::StartProcess(Quote(exe) + " " + arguments, &processes.back()));
     }
     size_t Poll() {  // how many still run
         size_t running = 0;
@@ -883,14 +884,56 @@ struct Starts {
     }
 };
 
+// The box of the jobs of a kind mask, by the name that every start and both
+// builds meet at, mapped for the test to set.
+struct HandBoxView {
+    HANDLE mapping = nullptr;
+    HandBox* box = nullptr;
+    explicit HandBoxView(KindMask mask) {
+        char user[257] = "", name[96];
+        DWORD size = sizeof(user);
+        GetUserNameA(user, &size);
+        uint32_t hash = 2166136261u;
+        for (const unsigned char* p = (const unsigned char*)user; *p != 0; p++)
+            hash = (hash ^ *p) * 16777619u;
+        snprintf(name, sizeof(name), "pelnore.HandOver2.%08x.%08x.Box", hash, (unsigned)mask);
+        mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                     sizeof(HandBox), name);
+        if (mapping != nullptr)
+            box = (HandBox*)MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(HandBox));
+    }
+    ~HandBoxView() {
+        if (box != nullptr) UnmapViewOfFile(box);
+        if (mapping != nullptr) CloseHandle(mapping);
+    }
+};
+
+// The other build's pelnore.exe where this suite's machine runs it: the
+// 32-bit suite runs only where 32-bit programs run, and the 64-bit build is
+// always built beside it. "" otherwise.
+std::string OtherBuildPelnoreExe() {
+    std::string exe = testsupport::PelnoreExe(), tree = exe.substr(0, exe.find_last_of('\\'));
+    std::string other = tree + "-x64\\pelnore.exe";
+    return sizeof(void*) == 4 && testsupport::FileExists(other) ? other : "";
+}
+
 // Twenty-four starts as fast as they can be made, one module each (copies of
 // the prefix's shell32.dll, so that the job takes a while), as Explorer makes
 // them for a selection: one job, with one tray icon, does them all, and the
 // other starts end long before it; each module's files are those of its single
-// run. A start with other switches meanwhile runs a job of its own.
+// run. Every other start is of the other build where it runs here, so that
+// the builds hand over to each other. The box is left owned by the id of a
+// process that runs but is no job (as after a crash, when the id is given
+// again): the starts take it over at once. A folder made after the job began
+// and handed over is walked whole. A start with other switches meanwhile runs
+// a job of its own.
 TEST(Handover, TwentyFourStartsAreOneJob) {
     char system[MAX_PATH];
     ASSERT_NE(0u, GetSystemDirectoryA(system, sizeof(system)));
+    HandBoxView stale(0);
+    ASSERT_NE(nullptr, stale.box);
+    stale.box->owner = GetCurrentProcessId();
+    std::string other = OtherBuildPelnoreExe();
     std::string single = testsupport::ScratchDir("singles"), many = testsupport::ScratchDir("many");
     auto name = [](int i) { return "shell" + std::to_string(100 + i); };
     for (int i = 0; i < 25; i++) {
@@ -902,7 +945,9 @@ TEST(Handover, TwentyFourStartsAreOneJob) {
         ASSERT_EQ(0u, testsupport::RunPelnore(arguments, RUN_TIMEOUT).exitCode);
     }
     Starts starts;
-    for (int i = 0; i < 24; i++) starts.Add(Quote(many + "\\" + name(i) + ".dll"));
+    for (int i = 0; i < 24; i++)
+        starts.Add(Quote(many + "\\" + name(i) + ".dll"),
+                   i % 2 && !other.empty() ? other : testsupport::PelnoreExe());
     size_t trays = 0, otherAt = 0;
     for (DWORD until = GetTickCount() + RUN_TIMEOUT; starts.Poll() > 0 && GetTickCount() < until;
          Sleep(20)) {
@@ -910,15 +955,19 @@ TEST(Handover, TwentyFourStartsAreOneJob) {
         trays = std::max(trays, testsupport::TrayIconWindows().size());
         if (std::count(starts.endedAt.begin(), starts.endedAt.end(), 0u) > 1) continue;
         otherAt = GetTickCount() - starts.start;
+        for (const char* folder : {"\\late", "\\late\\sub"})
+            CreateDirectoryA((many + folder).c_str(), nullptr);
+        CopyFixture(many + "\\late\\sub", "late.dll");
+        starts.Add(Quote(many + "\\late"));
         starts.Add("/ico:0 " + Quote(many + "\\" + name(24) + ".dll"));
     }
     std::vector<DWORD> ends(starts.endedAt.begin(), starts.endedAt.begin() + 24);
     std::sort(ends.begin(), ends.end());
     printf(
-        "24 starts: 23 ended by %u ms, the job at %u ms; %u tray icon(s); /ico:0 from %u to %u "
+        "24 starts%s: 23 ended by %u ms, the job at %u ms; %u tray icon(s); /ico:0 from %u to %u "
         "ms\n",
-        (unsigned)ends[22], (unsigned)ends[23], (unsigned)trays, (unsigned)otherAt,
-        (unsigned)starts.endedAt.back());
+        other.empty() ? "" : ", every other one of the 64-bit build", (unsigned)ends[22],
+        (unsigned)ends[23], (unsigned)trays, (unsigned)otherAt, (unsigned)starts.endedAt.back());
     EXPECT_EQ(1u, trays);
     EXPECT_LT(ends[22] * 2, ends[23]) << "the other starts waited for the job";
     EXPECT_TRUE(otherAt > 0 && otherAt < ends[23]) << "the other switches came after the job";
@@ -926,6 +975,7 @@ TEST(Handover, TwentyFourStartsAreOneJob) {
         EXPECT_TRUE(FolderContents(single + "\\" + name(i)) ==
                     FolderContents(many + "\\" + name(i)))
             << name(i);
+    ExpectFixtureOutput(many + "\\late\\sub\\late", "dll");
 }
 
 // Two starts with one refused source each, the second timed to land while the
@@ -1061,37 +1111,63 @@ TEST(PelnoreRun, SystemModulesGiveOneFilePerGroup) {
 // Windows 10 1903 and later keep the resources of many system files in
 // <Windows>\\SystemResources\\<file name>.mun; Wine has no such folder, so the
 // test makes one: a stub in the system folder with an icon group of its own,
-// and the fixture module as its .mun.
-TEST(PelnoreRun, SystemFileWithAMunModuleGivesTheMunResources) {
-    char windows[MAX_PATH], system[MAX_PATH];
+// and the fixture module as its .mun. And System32 is read as the user names
+// it: a 32-bit program on 64-bit Windows sees SysWOW64 there, so the test puts
+// a decoy (the stub) in SysWOW64 as the 32-bit twin of a fixture in System32,
+// and a folder only in System32. The test itself places and checks its files
+// in System32 through the Sysnative alias where it is such a program.
+TEST(PelnoreRun, SystemFilesAreReadAsNamedAndFromTheirMunModules) {
+    char windows[MAX_PATH], system[MAX_PATH], wow64[MAX_PATH] = "";
     ASSERT_NE(0u, GetWindowsDirectoryA(windows, MAX_PATH));
     ASSERT_NE(0u, GetSystemDirectoryA(system, MAX_PATH));
+    bool twins = GetSystemWow64DirectoryA(wow64, MAX_PATH) != 0;
+    std::string native = IsFileSystemRedirected() ? std::string(windows) + "\\Sysnative" : system;
     std::string resources = std::string(windows) + "\\SystemResources";
     bool madeResources = CreateDirectoryA(resources.c_str(), nullptr) != FALSE;
-    std::string stub = std::string(system) + "\\plnstub.dll", mun = resources + "\\plnstub.dll.mun";
+    std::string mun = resources + "\\plnstub.dll.mun";
+    std::string elsewhere = testsupport::ScratchDir("mun") + "\\plnstub.dll";
     Bytes image = MakeIconImage(16, 16, 4, 7);
     ASSERT_TRUE(BuildModule(
-        stub, {{RT_ICON, "#1", image},
-               {RT_GROUP_ICON, "#1",
-                Join({GroupHeader(1, 1),
-                      IconGroupEntry(16, 16, 16, 4, (unsigned long)image.size(), 1)})}}));
-    ASSERT_TRUE(CopyFileA((FixtureDir() + "\\fixture.dll").c_str(), mun.c_str(), FALSE));
-    std::string elsewhere = testsupport::ScratchDir("mun") + "\\plnstub.dll";
-    ASSERT_TRUE(CopyFileA(stub.c_str(), elsewhere.c_str(), FALSE));
+        elsewhere, {{RT_ICON, "#1", image},
+                    {RT_GROUP_ICON, "#1",
+                     Join({GroupHeader(1, 1),
+                           IconGroupEntry(16, 16, 16, 4, (unsigned long)image.size(), 1)})}}));
+    std::string fixture = FixtureDir() + "\\fixture.dll";
+    ASSERT_TRUE(CreateDirectoryA((native + "\\plnwow").c_str(), nullptr));
+    for (const auto& copy : std::vector<std::pair<std::string, std::string>>{
+             {elsewhere, native + "\\plnstub.dll"},
+             {fixture, mun},
+             {fixture, native + "\\plnboth.dll"},
+             {fixture, native + "\\plnwow\\only.dll"},
+             {elsewhere, twins ? std::string(wow64) + "\\plnboth.dll" : ""}})
+        ASSERT_TRUE(copy.second.empty() ||
+                    CopyFileA(copy.first.c_str(), copy.second.c_str(), FALSE))
+            << copy.second;
 
     // The .mun's resources, beside the stub, under the stub's name; a copy of
     // the stub outside the system folders keeps its own; a .mun given by name
-    // is a module like any other.
-    RunPelnore(Quote(stub) + " " + Quote(elsewhere) + " " + Quote(mun));
-    std::string out = std::string(system) + "\\plnstub";
-    ExpectFixtureOutput(out, "dll");
+    // is a module like any other. The System32 file and folder, not their twin.
+    std::string named = std::string(system) + "\\";
+    RunPelnore(Quote(named + "plnstub.dll") + " " + Quote(elsewhere) + " " + Quote(mun) + " " +
+               Quote(named + "plnboth.dll") + " " + Quote(named + "plnwow"));
+    ExpectFixtureOutput(native + "\\plnstub", "dll");
     std::string own = elsewhere.substr(0, elsewhere.size() - 4);
     EXPECT_EQ(std::vector<std::string>{"dll0000.ico"}, testsupport::ListFolder(own));
     ExpectFixtureOutput(resources + "\\plnstub.dll", "mun");
-    printf("%s with %s: %u files in %s\n", stub.c_str(), mun.c_str(),
-           (unsigned)testsupport::ListFolder(out).size(), out.c_str());
-    testsupport::RemoveTree(out);
-    DeleteFileA(stub.c_str());
+    ExpectFixtureOutput(native + "\\plnboth", "dll");
+    ExpectFixtureOutput(native + "\\plnwow\\only", "dll");
+    EXPECT_FALSE(twins && testsupport::FileExists(std::string(wow64) + "\\plnboth"));
+    printf(
+        "%s: %u files from %s in %s; %splnboth.dll and folder plnwow read in %s (%s)\n",
+        (named + "plnstub.dll").c_str(),
+        (unsigned)testsupport::ListFolder(native + "\\plnstub").size(), mun.c_str(),
+        (native + "\\plnstub").c_str(), named.c_str(), native.c_str(),
+        IsFileSystemRedirected() ? "a 32-bit program, its System32 redirected" : "not redirected");
+    for (const char* name : {"plnstub", "plnboth", "plnwow"})
+        testsupport::RemoveTree(native + "\\" + name);
+    for (const char* name : {"plnstub.dll", "plnboth.dll"})
+        DeleteFileA((native + "\\" + name).c_str());
+    if (twins) DeleteFileA((std::string(wow64) + "\\plnboth.dll").c_str());
     testsupport::RemoveTree(resources + "\\plnstub.dll");
     DeleteFileA(mun.c_str());
     if (madeResources) RemoveDirectoryA(resources.c_str());
