@@ -425,7 +425,7 @@ TEST(PelnoreRun, HostileNeModuleGivesWhatItCanWithinTheBudget) {
 }
 
 // An icon whose image data entry declares 256 MiB and whose group declares
-// 512 KiB: the loader passes both on unchecked, and the module is far smaller.
+// 512 KiB, in a module far smaller.
 std::string BuildReadPastModule(const std::string& dir, Bytes* image) {
     std::string source = dir + "\\pastend.dll";
     *image = MakeIconImage(32, 32, 4, 4);
@@ -457,27 +457,17 @@ TEST(PelnoreRun, ResourceSizesBeyondTheMappedFileAreNotRead) {
     ASSERT_NE(nullptr, module);
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(5), RT_ICON);
     ASSERT_NE(nullptr, found);
-    ASSERT_EQ(0x10000000u, SizeofResource(module, found));  // the crafted size got through
-    ResourceSource loaded;
-    UseLoadedModule(module, &loaded);
+    ASSERT_EQ(0x10000000u, SizeofResource(module, found));  // the crafted size is in the module
+    FreeLibrary(module);
+    // The source gives the image and the file's bytes after it, up to its end.
+    ResourceSource opened;
+    ASSERT_TRUE(OpenResourceSource(source.c_str(), &opened));
     ResourceType images = IntegerResourceType(3);
     ResourceSpan span;
-    ASSERT_TRUE(FindSourceResource(&loaded, &images, MAKEINTRESOURCEA(5), &span));
-    EXPECT_GE(span.size, image.size());
-    EXPECT_LT(span.size, moduleSize);
-
-    // The per-resource work outside the enumeration, which under Wine would
-    // swallow a fault in it.
-    std::string direct = dir + "\\direct.dll";
-    ASSERT_TRUE(CopyFileA(source.c_str(), direct.c_str(), FALSE));
-    OutputBudget budget = OutputBudgetFor((long long)moduleSize);
-    ResourceType groups = IntegerResourceType(14);
-    ResourceSpan group;
-    ASSERT_TRUE(FindSourceResource(&loaded, &groups, MAKEINTRESOURCEA(1), &group));
-    SourceExtraction extraction = {direct.c_str(), direct.c_str(), 0, &budget, nullptr, nullptr};
-    EXPECT_TRUE(ExtractOneResource(&loaded, KIND_ICON, group, &extraction, 0));
-    FreeLibrary(module);
-    ExpectImageOfTheBytesThere(dir + "\\direct\\dll0000.ico", image, moduleSize);
+    ASSERT_TRUE(FindSourceResource(&opened, &images, MAKEINTRESOURCEA(5), &span));
+    EXPECT_EQ(opened.mapped.bytes + moduleSize, span.bytes + span.size);
+    EXPECT_EQ(image, Bytes(span.bytes, span.bytes + std::min(image.size(), span.size)));
+    CloseResourceSource(&opened);
 
     RunPelnore(Quote(source));
     EXPECT_EQ(std::vector<std::string>{"dll0000.ico"}, testsupport::ListFolder(dir + "\\pastend"));
