@@ -21,9 +21,8 @@ using testsupport::ResourceSpec;
 // entry of the integer type typeId to size, as a crafted file would declare
 // it; false when the file holds no such entry.
 bool SetResourceDataSizes(const std::string& path, WORD typeId, DWORD size);
-// Where a built module's resource directory lies in its file: the offset of
-// its root, and of the 8-byte entry of an integer type in the root or, with a
-// name, of that name's entry in the type's directory; 0 when there is none.
+// File offsets in a built module: its resource root; the 8-byte entry of an
+// integer type, or with nameId of that name in the type's directory; 0: none.
 size_t ResourceRoot(const Bytes& file);
 size_t ResourceEntry(const Bytes& file, WORD typeId, WORD nameId = 0);
 // LoadLibraryExA as a data file.
