@@ -92,8 +92,9 @@ bool FindPeType(const PeModule* module, uint16_t id, size_t* directory);
 // EnumPeTypes or FindPeType gave) in stored order, each once, with the bytes
 // of the first of the languages that it holds, or else its first language
 // entry; an entry that leads to no bytes is still delivered (bytes null, size
-// 0), so that it keeps its place in the numbering. Any other offset is read as
-// a directory too, within the file. Returns how many were delivered.
+// 0), so that it keeps its place in the numbering. Any other offset after the
+// root is read as a directory too, within the file; one at or before the root
+// delivers nothing. Returns how many were delivered.
 size_t EnumPeResources(const PeModule* module, size_t directory, const PeLanguages* languages,
                        PeResourceVisitor visit, void* context);
 
