@@ -103,9 +103,9 @@ uint32_t EntryOffset(const PeModule* module, const Directory* directory, size_t 
     return ReadLE32(module->file + directory->first + index * ENTRY_SIZE + 4);
 }
 
-// The loader's binary search of the integer entries, which it assumes sorted,
-// probing the same entries as it does, so that an unsorted directory finds
-// what the loader would find.
+// A binary search of the integer entries, probing them in the order the
+// loader does: like it, it assumes them sorted, and an unsorted directory may
+// hide an entry from both alike.
 bool FindIdEntry(const PeModule* module, const Directory* directory, uint16_t id, size_t* index) {
     size_t low = directory->named, high = directory->count;  // candidates low .. high - 1
     while (low < high) {
