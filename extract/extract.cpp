@@ -206,14 +206,6 @@ KindMask KindOfSwitch(const char* argument) {
     return 0;
 }
 
-bool ExtractOneResource(const ResourceSource* source, KindMask kindBit, ResourceSpan resource,
-                        const SourceExtraction* extraction, unsigned index) {
-    for (const ResourceKind& kind : RESOURCE_KINDS)
-        if (kind.kindBit == kindBit)
-            return WriteAssembled(source, kind, resource, extraction, index);
-    return false;
-}
-
 // The module is opened when the first kind that is on comes up, so that a
 // cancel before it, or a mask with every kind off, opens nothing; one opening
 // then serves every kind.

@@ -89,9 +89,3 @@ struct SourceExtraction {
 // kinds, and takes none among the content kinds. False when the file is no
 // module.
 bool ExtractResourcesOfFile(const SourceExtraction* extraction);
-
-// The file of one resource of the resource kind of kindBit (KIND_ICON,
-// KIND_CURSOR or KIND_BITMAP) as the pipeline writes it, numbered index;
-// false when it gives no file or none could be written.
-bool ExtractOneResource(const ResourceSource* source, KindMask kindBit, ResourceSpan resource,
-                        const SourceExtraction* extraction, unsigned index);

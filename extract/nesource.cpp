@@ -1,5 +1,5 @@
-// The NE form of the resource source: a 16-bit module mapped whole for reading
-// and its resource table read by neres.h. Names and named types are copied out
+// The NE form of the resource source: the resource table of a 16-bit module
+// read by neres.h from the mapped file. Names and named types are copied out
 // of the table into terminated texts for the visit; the images that groups name
 // are found through sorted indexes built when the module is opened.
 #include <stdlib.h>
@@ -11,35 +11,6 @@ namespace {
 
 const WORD RESOURCE_CURSOR = 1;
 const WORD RESOURCE_ICON = 3;
-
-void UnmapFile(MappedFile* mapped) {
-    if (mapped->bytes != nullptr) UnmapViewOfFile(mapped->bytes);
-    if (mapped->mapping != nullptr) CloseHandle(mapped->mapping);
-    if (mapped->file != INVALID_HANDLE_VALUE) CloseHandle(mapped->file);
-}
-
-// False for an empty file, one of 4 GiB or more, or one that cannot be opened
-// without letting others write it.
-bool MapWholeFile(const char* path, MappedFile* mapped) {
-    *mapped = {INVALID_HANDLE_VALUE, nullptr, nullptr, 0};
-    mapped->file =
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (mapped->file == INVALID_HANDLE_VALUE) return false;
-    DWORD high = 0;
-    DWORD low = GetFileSize(mapped->file, &high);
-    if (high == 0 && low != 0 && low != INVALID_FILE_SIZE) {
-        mapped->mapping = CreateFileMappingA(mapped->file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-        if (mapped->mapping != nullptr)
-            mapped->bytes =
-                (const unsigned char*)MapViewOfFile(mapped->mapping, FILE_MAP_READ, 0, 0, 0);
-    }
-    if (mapped->bytes == nullptr) {
-        UnmapFile(mapped);
-        return false;
-    }
-    mapped->size = low;
-    return true;
-}
 
 // An empty index when there is no memory for it: the groups then find no image
 // and give no file.
@@ -121,8 +92,8 @@ void EnumNeSourceTypes(const ResourceSource* source, ResourceTypeVisitor visit, 
 void EnumNeSourceResources(const ResourceSource* source, const ResourceType* type,
                            ResourceVisitor visit, void* context) {
     NameVisit state = {visit, context};
-    if (type->block != 0)
-        EnumNeBlockResources(&source->ne, type->block, OnNeResource, &state);
+    if (type->directory != 0)
+        EnumNeBlockResources(&source->ne, type->directory, OnNeResource, &state);
     else if (IS_INTRESOURCE(type->id))
         EnumNeResources(&source->ne, (uint16_t)(uintptr_t)type->id, OnNeResource, &state);
 }
@@ -142,7 +113,7 @@ bool OnSearchedResource(void* context, const NeResource* resource) {
 }
 
 const NeImageIndex* ImageIndexOf(const ResourceSource* source, const ResourceType* type) {
-    if (type->block != 0 || !IS_INTRESOURCE(type->id)) return nullptr;
+    if (type->directory != 0 || !IS_INTRESOURCE(type->id)) return nullptr;
     WORD id = (WORD)(uintptr_t)type->id;
     return id == RESOURCE_ICON     ? &source->icons
            : id == RESOURCE_CURSOR ? &source->cursors
@@ -160,8 +131,8 @@ bool FindNeSourceResource(const ResourceSource* source, const ResourceType* type
                                         &found);
     } else {
         NameSearch search = {name, {}, false};
-        if (type->block != 0)
-            EnumNeBlockResources(&source->ne, type->block, OnSearchedResource, &search);
+        if (type->directory != 0)
+            EnumNeBlockResources(&source->ne, type->directory, OnSearchedResource, &search);
         else if (IS_INTRESOURCE(type->id))
             EnumNeResources(&source->ne, (uint16_t)(uintptr_t)type->id, OnSearchedResource,
                             &search);
@@ -176,7 +147,6 @@ bool FindNeSourceResource(const ResourceSource* source, const ResourceType* type
 void CloseNeSource(ResourceSource* source) {
     free(source->icons.entries);
     free(source->cursors.entries);
-    UnmapFile(&source->mapped);
 }
 
 const ResourceSourceForm NE_FORM = {EnumNeSourceTypes, EnumNeSourceResources, FindNeSourceResource,
@@ -184,12 +154,8 @@ const ResourceSourceForm NE_FORM = {EnumNeSourceTypes, EnumNeSourceResources, Fi
 
 }  // namespace
 
-bool OpenNeSource(const char* path, ResourceSource* source) {
-    if (!MapWholeFile(path, &source->mapped)) return false;
-    if (!OpenNeModule(source->mapped.bytes, source->mapped.size, &source->ne)) {
-        UnmapFile(&source->mapped);
-        return false;
-    }
+bool OpenNeSource(ResourceSource* source) {
+    if (!OpenNeModule(source->mapped.bytes, source->mapped.size, &source->ne)) return false;
     source->icons = IndexImages(&source->ne, RESOURCE_ICON);
     source->cursors = IndexImages(&source->ne, RESOURCE_CURSOR);
     source->form = &NE_FORM;

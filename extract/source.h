@@ -1,20 +1,24 @@
 // A module's resources, whatever its form: one small interface (its types, the
 // resources of a type, one resource fetched by type and name) with two
-// implementations, the system loader for 32- and 64-bit modules and pelnore's
-// own reading of the resource table of 16-bit (NE) modules, which the loader
-// refuses. Every kind of output is extracted through it by one pipeline, so a
-// kind cannot be forgotten by one form. Every resource comes with the count of
-// its bytes that may really be read.
+// implementations over the file's bytes, mapped whole: pelnore's own reading
+// of the resource directory of 32- and 64-bit (PE) modules and of the resource
+// table of 16-bit (NE) modules. The system loader reads neither: its
+// enumeration trusts a PE directory and faults on a damaged one, and it
+// refuses NE modules. Every kind of output is extracted through it by one
+// pipeline, so a kind cannot be forgotten by one form. Every resource comes
+// with the count of its bytes that may really be read.
 #pragma once
 
 #include "../util/compat.h"
 #include "assemblebytes.h"
 #include "neres.h"
+#include "peres.h"
 
 // A resource type as a source delivers it and takes it back.
 struct ResourceType {
-    LPCSTR id;     // MAKEINTRESOURCEA(n), or a terminated name valid while the visit lasts
-    size_t block;  // the NE form's type block it came from; 0: every block of that id
+    LPCSTR id;         // MAKEINTRESOURCEA(n), or a terminated name valid while the visit lasts
+    size_t directory;  // file offset of what it came from: the PE form's directory of its
+                       // names, the NE form's type block; 0: found by its integer id
 };
 
 inline ResourceType IntegerResourceType(WORD id) {
@@ -40,9 +44,9 @@ struct ResourceSourceForm {
     void (*close)(ResourceSource* source);
 };
 
-// The file bytes of a 16-bit module, mapped whole for reading; nobody may write
-// the file while it is mapped (a file cut under a mapping would fault on the
-// next read).
+// The file bytes of a module, mapped whole for reading; nobody may write the
+// file while it is mapped (a file cut under a mapping would fault on the next
+// read).
 struct MappedFile {
     HANDLE file;
     HANDLE mapping;
@@ -58,26 +62,33 @@ struct NeImageIndex {
     size_t count;
 };
 
-// One opened module. The loader's form uses module; the NE form the rest.
+// The languages in which the PE form takes a resource (see pesource.cpp).
+enum { PE_LANGUAGE_CAPACITY = 8 };
+
+// One opened module: the mapped file, and the record of the form it was read
+// as.
 struct ResourceSource {
     const ResourceSourceForm* form;
-    HMODULE module;
     MappedFile mapped;
+    PeModule pe;
+    uint16_t languageIds[PE_LANGUAGE_CAPACITY];
+    size_t languageCount;
     NeModule ne;
-    NeImageIndex icons;    // RT_ICON images
-    NeImageIndex cursors;  // RT_CURSOR images
+    NeImageIndex icons;    // RT_ICON images of the NE form
+    NeImageIndex cursors;  // RT_CURSOR images of the NE form
 };
 
-// Opens the file through the loader as a data file (its code is neither run nor
-// bound), or, where the loader refuses it, as a 16-bit NE module. False, with
-// nothing left open, when it is neither.
+// Maps the file and reads it as a PE module, or else as a 16-bit NE module.
+// False, with nothing left open, when it is neither or cannot be mapped (an
+// empty file, one of 4 GiB or more, one that someone has open for writing).
 bool OpenResourceSource(const char* path, ResourceSource* source);
-// The loader's form over a module already loaded as a data file, which stays
-// the caller's to free; nothing to close.
-void UseLoadedModule(HMODULE module, ResourceSource* source);
 void CloseResourceSource(ResourceSource* source);
-// The NE form alone, which OpenResourceSource tries where the loader refuses.
-bool OpenNeSource(const char* path, ResourceSource* source);
+
+// The two forms, which OpenResourceSource tries in turn over the mapped file:
+// each fills in its part of the source and its form when the bytes are its
+// own.
+bool OpenPeSource(ResourceSource* source);
+bool OpenNeSource(ResourceSource* source);
 
 inline void EnumSourceTypes(const ResourceSource* source, ResourceTypeVisitor visit,
                             void* context) {

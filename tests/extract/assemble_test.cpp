@@ -1,6 +1,6 @@
 // The assemblers on real modules: resource bytes written into a copy of the
-// stub DLL with UpdateResourceA, loaded by LoadLibraryExA as a data file. Each
-// written file must also open with LoadImageA at its expected size.
+// stub DLL with UpdateResourceA, opened as a resource source. Each written
+// file must also open with LoadImageA at its expected size.
 #include <gtest/gtest.h>
 
 #include "../../extract/assemble.h"
@@ -14,18 +14,14 @@ namespace {
 
 class AssembleTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        if (module_ != nullptr) FreeLibrary(module_);
-    }
+    void TearDown() override { CloseResourceSource(&source_); }
 
     void Build(const std::vector<ResourceSpec>& resources) {
         dir_ = testsupport::ScratchDir(
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::string path = dir_ + "\\case.dll";
         ASSERT_TRUE(BuildModule(path, resources));
-        module_ = LoadDataModule(path);
-        ASSERT_NE(nullptr, module_);
-        UseLoadedModule(module_, &source_);
+        ASSERT_TRUE(OpenResourceSource(path.c_str(), &source_));
     }
 
     // The resource as the pipeline hands it over: found in the module's source,
@@ -65,7 +61,6 @@ protected:
     }
 
     std::string dir_;
-    HMODULE module_ = nullptr;
     ResourceSource source_ = {};
 };
 

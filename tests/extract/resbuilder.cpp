@@ -34,14 +34,35 @@ static const IMAGE_RESOURCE_DIRECTORY_ENTRY* DirectoryEntries(const unsigned cha
     return (const IMAGE_RESOURCE_DIRECTORY_ENTRY*)(header + 1);
 }
 
-bool SetResourceDataSizes(const std::string& path, WORD typeId, DWORD size) {
-    Bytes file;
-    if (!testsupport::ReadFileBytes(path, &file)) return false;
+size_t ResourceRoot(const Bytes& file) {
     const IMAGE_DOS_HEADER* dos = (const IMAGE_DOS_HEADER*)file.data();
     const IMAGE_NT_HEADERS32* nt = (const IMAGE_NT_HEADERS32*)(file.data() + dos->e_lfanew);
     DWORD rva = ResourceDirectoryRva(nt);
     size_t base = RvaToOffset(file, nt, rva);
-    if (rva == 0 || base >= file.size()) return false;
+    return rva == 0 || base >= file.size() ? 0 : base;
+}
+
+static size_t IdEntry(const Bytes& file, size_t directory, WORD id) {
+    unsigned count = 0;
+    const IMAGE_RESOURCE_DIRECTORY_ENTRY* entry = DirectoryEntries(file.data() + directory, &count);
+    for (unsigned i = 0; i < count; i++, entry++)
+        if (!entry->NameIsString && entry->Id == id)
+            return (size_t)((const unsigned char*)entry - file.data());
+    return 0;
+}
+
+size_t ResourceEntry(const Bytes& file, WORD typeId, WORD nameId) {
+    size_t root = ResourceRoot(file);
+    size_t type = root != 0 ? IdEntry(file, root, typeId) : 0;
+    if (type == 0 || nameId == 0) return type;
+    return IdEntry(file, root + (GetDword(file, type + 4) & 0x7FFFFFFF), nameId);
+}
+
+bool SetResourceDataSizes(const std::string& path, WORD typeId, DWORD size) {
+    Bytes file;
+    if (!testsupport::ReadFileBytes(path, &file)) return false;
+    size_t base = ResourceRoot(file);
+    if (base == 0) return false;
     unsigned char* root = file.data() + base;
     unsigned types = 0, patched = 0;
     const IMAGE_RESOURCE_DIRECTORY_ENTRY* type = DirectoryEntries(root, &types);

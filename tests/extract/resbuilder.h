@@ -21,6 +21,10 @@ using testsupport::ResourceSpec;
 // entry of the integer type typeId to size, as a crafted file would declare
 // it; false when the file holds no such entry.
 bool SetResourceDataSizes(const std::string& path, WORD typeId, DWORD size);
+// File offsets in a built module: its resource root; the 8-byte entry of an
+// integer type, or with nameId of that name in the type's directory; 0: none.
+size_t ResourceRoot(const Bytes& file);
+size_t ResourceEntry(const Bytes& file, WORD typeId, WORD nameId = 0);
 // LoadLibraryExA as a data file.
 HMODULE LoadDataModule(const std::string& path);
 

@@ -462,31 +462,67 @@ TEST(PelnoreRun, ResourceSizesBeyondTheMappedFileAreNotRead) {
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(5), RT_ICON);
     ASSERT_NE(nullptr, found);
     ASSERT_EQ(0x10000000u, SizeofResource(module, found));  // the crafted size got through
+    FreeLibrary(module);
+    // The source gives the image and the file's bytes after it, up to its end.
     ResourceSource loaded;
-    UseLoadedModule(module, &loaded);
+    ASSERT_TRUE(OpenResourceSource(source.c_str(), &loaded));
     ResourceType images = IntegerResourceType(3);
     ResourceSpan span;
     ASSERT_TRUE(FindSourceResource(&loaded, &images, MAKEINTRESOURCEA(5), &span));
-    EXPECT_GE(span.size, image.size());
-    EXPECT_LT(span.size, moduleSize);
-
-    // The per-resource work outside the enumeration, which under Wine would
-    // swallow a fault in it.
-    std::string direct = dir + "\\direct.dll";
-    ASSERT_TRUE(CopyFileA(source.c_str(), direct.c_str(), FALSE));
-    OutputBudget budget = OutputBudgetFor((long long)moduleSize);
-    ResourceType groups = IntegerResourceType(14);
-    ResourceSpan group;
-    ASSERT_TRUE(FindSourceResource(&loaded, &groups, MAKEINTRESOURCEA(1), &group));
-    SourceExtraction extraction = {direct.c_str(), direct.c_str(), 0, &budget, nullptr, nullptr};
-    EXPECT_TRUE(ExtractOneResource(&loaded, KIND_ICON, group, &extraction, 0));
-    FreeLibrary(module);
-    ExpectImageOfTheBytesThere(dir + "\\direct\\dll0000.ico", image, moduleSize);
+    EXPECT_EQ(loaded.mapped.bytes + moduleSize, span.bytes + span.size);
+    EXPECT_EQ(image, Bytes(span.bytes, span.bytes + std::min(image.size(), span.size)));
+    CloseResourceSource(&loaded);
 
     RunPelnore(Quote(source));
     EXPECT_EQ(std::vector<std::string>{"dll0000.ico"}, testsupport::ListFolder(dir + "\\pastend"));
     ExpectImageOfTheBytesThere(dir + "\\pastend\\dll0000.ico", image, moduleSize);
     ExpectLoadableWithinBudget(source, dir + "\\pastend");
+}
+
+// Modules of the same resources damaged: (a) cut inside the root directory,
+// (b) the icon images' type entry and the first bitmap's name entry pointing
+// past the end, (c) the first icon group's name entry pointing back at the
+// root. In one run, before a good module: (a) gives nothing, (b) its second
+// bitmap (the first keeps its number), (c) all but that group's icon.
+TEST(PelnoreRun, DamagedResourceDirectoriesGiveWhatCanBeRead) {
+    std::string dir = testsupport::ScratchDir("damaged");
+    Bytes icon = MakeIconImage(16, 16, 4, 3), dib = MakeDib(3, 2, 24, 0);
+    Bytes group = Join({GroupHeader(1, 1), IconGroupEntry(16, 16, 16, 4, 296, 5)});
+    std::string arguments;
+    for (std::string damage : {"cut", "outside", "loop"}) {
+        std::string path = dir + "\\" + damage + ".dll";
+        ASSERT_TRUE(BuildModule(path, {{RT_ICON, "#5", icon},
+                                       {RT_GROUP_ICON, "#1", group},
+                                       {RT_GROUP_ICON, "#2", group},
+                                       {RT_BITMAP, "#1", dib},
+                                       {RT_BITMAP, "#2", dib}}));
+        Bytes file = ReadAll(path);
+        ASSERT_NE(0u, ResourceRoot(file));
+        auto point = [&file](size_t entry, unsigned long offset) {
+            ASSERT_NE(0u, entry);
+            for (int i = 0; i < 4; i++) file[entry + 4 + i] = (unsigned char)(offset >> (8 * i));
+        };
+        if (damage == "cut") file.resize(ResourceRoot(file) + 8);
+        if (damage == "outside") point(ResourceEntry(file, 3), 0xFFFFFFF0);
+        if (damage == "outside") point(ResourceEntry(file, 2, 1), 0xFFFFFFF0);
+        if (damage == "loop") point(ResourceEntry(file, 14, 1), 0x80000000);
+        ASSERT_TRUE(testsupport::WriteFileBytes(path, file.data(), file.size()));
+        arguments += Quote(path) + " ";
+    }
+    RunPelnore(arguments + Quote(CopyFixture(dir, "fixture.dll")));
+    EXPECT_FALSE(testsupport::FileExists(dir + "\\cut"));
+    EXPECT_EQ(std::vector<std::string>{"dll0001.bmp"}, testsupport::ListFolder(dir + "\\outside"));
+    EXPECT_EQ((std::vector<std::string>{"dll0000.bmp", "dll0001.bmp", "dll0001.ico"}),
+              testsupport::ListFolder(dir + "\\loop"));
+    Bytes ico = Join({GroupHeader(1, 1), Bytes(group.begin() + 6, group.begin() + 18)});
+    PutDword(&ico, 22);
+    Bytes bmp = {'B', 'M'};
+    PutDword(&bmp, 14 + (unsigned long)dib.size());
+    PutDword(&bmp, 0);
+    PutDword(&bmp, 54);
+    EXPECT_EQ(Join({bmp, dib}), ReadAll(dir + "\\outside\\dll0001.bmp"));
+    EXPECT_EQ(Join({ico, icon}), ReadAll(dir + "\\loop\\dll0001.ico"));
+    ExpectFixtureOutput(dir + "\\fixture", "dll");
 }
 
 // ---------------------------------------------------------------- names outside the code page
