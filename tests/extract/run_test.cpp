@@ -489,7 +489,7 @@ TEST(PelnoreRun, DamagedResourceDirectoriesGiveWhatCanBeRead) {
     Bytes icon = MakeIconImage(16, 16, 4, 3), dib = MakeDib(3, 2, 24, 0);
     Bytes group = Join({GroupHeader(1, 1), IconGroupEntry(16, 16, 16, 4, 296, 5)});
     std::string arguments;
-    for (std::string damage : {"cut", "outside", "loop"}) {
+    for (std::string damage : {"cut", "outside", "loop", "far"}) {
         std::string path = dir + "\\" + damage + ".dll";
         ASSERT_TRUE(BuildModule(path, {{RT_ICON, "#5", icon},
                                        {RT_GROUP_ICON, "#1", group},
@@ -506,11 +506,18 @@ TEST(PelnoreRun, DamagedResourceDirectoriesGiveWhatCanBeRead) {
         if (damage == "outside") point(ResourceEntry(file, 3), 0xFFFFFFF0);
         if (damage == "outside") point(ResourceEntry(file, 2, 1), 0xFFFFFFF0);
         if (damage == "loop") point(ResourceEntry(file, 14, 1), 0x80000000);
+        if (damage == "far") {  // the section's bytes a megabyte past the end: the loader faulted
+            size_t section = ResourceSection(file);
+            ASSERT_NE(0u, section);
+            ((IMAGE_SECTION_HEADER*)(file.data() + section))->PointerToRawData =
+                (DWORD)file.size() + 0x100000;
+        }
         ASSERT_TRUE(testsupport::WriteFileBytes(path, file.data(), file.size()));
         arguments += Quote(path) + " ";
     }
     RunPelnore(arguments + Quote(CopyFixture(dir, "fixture.dll")));
     EXPECT_FALSE(testsupport::FileExists(dir + "\\cut"));
+    EXPECT_FALSE(testsupport::FileExists(dir + "\\far"));
     EXPECT_EQ(std::vector<std::string>{"dll0001.bmp"}, testsupport::ListFolder(dir + "\\outside"));
     EXPECT_EQ((std::vector<std::string>{"dll0000.bmp", "dll0001.bmp", "dll0001.ico"}),
               testsupport::ListFolder(dir + "\\loop"));
