@@ -55,25 +55,11 @@ uint32_t HashText(const char* text) {
     return hash;
 }
 
-// Names without a prefix live in the namespace of the session, which keeps
-// other sessions apart; the user's name (hashed, as names are limited) keeps
-// apart the users of one session, and the mask the jobs of other switches.
-// The digit is the layout of the box and the rules of its use: another meets
-// other names. The layout has fields of fixed width only, so the 32- and the
-// 64-bit build meet in one box and hand over to each other.
-void BuildObjectName(char* name, size_t capacity, KindMask mask, const char* what) {
-    char user[USER_NAME_CAPACITY] = "";
-    DWORD size = sizeof(user);
-    if (!GetUserNameA(user, &size)) user[0] = '\0';
-    user[USER_NAME_CAPACITY - 1] = '\0';
-    FormatBounded(name, capacity, "pelnore.HandOver2.%08x.%08x.%s", HashText(user), mask, what);
-}
-
 // The mutex by which the owner of a box proves that it still runs.
 void BuildAliveName(char* name, size_t capacity, KindMask mask, DWORD owner) {
     char what[32];
     FormatBounded(what, sizeof(what), "Owner.%lu", (unsigned long)owner);
-    BuildObjectName(name, capacity, mask, what);
+    BuildHandOverName(name, capacity, mask, what);
 }
 
 // The calling thread (the main thread) holds the mutex until the link is
@@ -113,9 +99,9 @@ bool OpenHandOverLink(KindMask mask, HandOverLink* link) {
     link->box = nullptr;
     link->mapping = nullptr;
     link->alive = nullptr;
-    BuildObjectName(name, sizeof(name), mask, "Lock");
+    BuildHandOverName(name, sizeof(name), mask, "Lock");
     link->mutex = CreateMutexA(nullptr, FALSE, name);
-    BuildObjectName(name, sizeof(name), mask, "Box");
+    BuildHandOverName(name, sizeof(name), mask, "Box");
     if (link->mutex != nullptr)
         link->mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                            sizeof(HandBox), name);
@@ -185,6 +171,20 @@ PostOutcome WaitUntilTaken(const HandOverLink* link, uint32_t ticket) {
 }
 
 }  // namespace
+
+// Names without a prefix live in the namespace of the session, which keeps
+// other sessions apart; the user's name (hashed, as names are limited) keeps
+// apart the users of one session, and the mask the jobs of other switches.
+// The digit is the layout of the box and the rules of its use: another meets
+// other names. The layout has fields of fixed width only, so the 32- and the
+// 64-bit build meet in one box and hand over to each other.
+void BuildHandOverName(char* name, size_t capacity, KindMask mask, const char* what) {
+    char user[USER_NAME_CAPACITY] = "";
+    DWORD size = sizeof(user);
+    if (!GetUserNameA(user, &size)) user[0] = '\0';
+    user[USER_NAME_CAPACITY - 1] = '\0';
+    FormatBounded(name, capacity, "pelnore.HandOver2.%08x.%08x.%s", HashText(user), mask, what);
+}
 
 struct SourceIntake {
     CRITICAL_SECTION lock;  // the worker and the main thread both take

@@ -19,6 +19,10 @@ struct SourceIntake;
 int HandOverSources(KindMask mask, char** paths, int count, const char* fallbackRoot,
                     SourceIntake** intake);
 
+// The name of the hand-over object what ("Lock", "Box"...) of this user's jobs
+// with these switches, which every start and both builds meet at.
+void BuildHandOverName(char* name, size_t capacity, KindMask mask, const char* what);
+
 // The job that takes: its batches are chained behind job, and its worker asks
 // for them through job->intake.
 void AttachSourceIntake(SourceIntake* intake, ExtractionJob* job);

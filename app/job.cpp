@@ -91,10 +91,11 @@ static bool ParseToFileSystemPath(IShellFolder* desktop, IMalloc* allocator, con
 }
 
 // The shell's resolution cannot see past the redirection of a 32-bit program
-// on 64-bit Windows, and must not run with it turned off (it loads DLLs). For
-// a path in System32 the same steps are taken by the kernel's calls alone, with
-// the redirection off: the full path, and the long name of every step.
-static bool ResolveInSystemFolder(const char* argument, char* output) {
+// on 64-bit Windows, and must not run with it turned off (it loads DLLs). The
+// kernel's calls alone take the same steps with the redirection off: the full
+// path, and the long name of every step; a path that then lies in System32 is
+// taken so.
+static bool ResolveWithoutRedirection(const char* argument, char* output) {
     WCHAR wide[PATH_CAPACITY], full[PATH_CAPACITY], longPath[PATH_CAPACITY];
     if (MultiByteToWideChar(CP_ACP, 0, argument, -1, wide, PATH_CAPACITY) == 0) return false;
     wide[PATH_CAPACITY - 1] = L'\0';
@@ -110,19 +111,12 @@ static bool ResolveInSystemFolder(const char* argument, char* output) {
     return ok;
 }
 
-static bool NamesRedirectedPath(const char* argument) {
-    if (!IsFileSystemRedirected()) return false;
-    char full[PATH_CAPACITY];
-    DWORD length = GetFullPathNameA(argument, PATH_CAPACITY, full, nullptr);
-    return length > 0 && length < PATH_CAPACITY && IsInSystemFolder(full);
-}
-
 bool ResolveFullPath(const char* argument, char* output) {
     output[0] = '\0';
-    if (NamesRedirectedPath(argument)) {
-        if (!ResolveInSystemFolder(argument, output)) output[0] = '\0';
-        return output[0] != '\0';
-    }
+    if (IsFileSystemRedirected() && ResolveWithoutRedirection(argument, output) &&
+        IsInSystemFolder(output))
+        return true;
+    output[0] = '\0';
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr) return false;
     IShellFolder* desktop = nullptr;
@@ -170,7 +164,7 @@ int RunExtractionJob(HINSTANCE module, int argc, char** argv) {
     OutputPlace* places = CreateOutputPlaces(own, desktop);
     JobProgress progress;
     InitJobProgress(&progress);
-    ExtractionJob job = {mask, own, paths + handed, places, &progress, nullptr, nullptr, {}};
+    ExtractionJob job = {mask, own, paths + handed, places, &progress, nullptr, nullptr};
     if (intake != nullptr) AttachSourceIntake(intake, &job);
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     if (worker == nullptr) {

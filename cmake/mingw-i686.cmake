@@ -1,16 +1,5 @@
 # Cross build for 32-bit Windows with MinGW-w64; tests run through Wine.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# CTest runs every test program through this wrapper, which sets the prefix,
-# the locale (code page 932) and the debug channels.
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run")
+set(PELNORE_MINGW_TRIPLET i686-w64-mingw32)
+set(PELNORE_WINE_RUN_ARGUMENTS "")
+include("${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake")

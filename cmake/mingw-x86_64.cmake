@@ -1,16 +1,6 @@
-# Cross build for 64-bit Windows with MinGW-w64; tests run through Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 64-bit Windows with MinGW-w64; tests run through Wine's
+# 64-bit loader.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# CTest runs every test program through this wrapper, which sets the prefix,
-# the locale (code page 932) and the debug channels.
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run;--x64")
+set(PELNORE_MINGW_TRIPLET x86_64-w64-mingw32)
+set(PELNORE_WINE_RUN_ARGUMENTS --x64)
+include("${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake")

@@ -55,7 +55,7 @@ struct ExtractionJob {
     // A batch taken from a later start: when it was taken, so that its folders
     // are walked as that start's own job would have walked them. Zero: when
     // the worker starts.
-    FILETIME started;
+    FILETIME started = {};
 };
 
 // Counts the job's files given by name among those found, for the tooltip.

@@ -237,8 +237,7 @@ static double RunJob(std::vector<std::string>& paths) {
     std::vector<char*> table;
     for (std::string& path : paths) table.push_back(&path[0]);
     table.push_back(nullptr);
-    ExtractionJob job = {0,       (int)paths.size(), table.data(), nullptr,
-                         nullptr, nullptr,           nullptr,      {}};
+    ExtractionJob job = {0, (int)paths.size(), table.data(), nullptr, nullptr, nullptr, nullptr};
     LARGE_INTEGER from, to;
     QueryPerformanceCounter(&from);
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
