@@ -47,7 +47,6 @@ TEST(OutputNaming, FolderAndNameFollowTheSource) {
     EXPECT_EQ(parent + "\\exe0001.ani", OutputPathFor(dir + "\\...exe", ".ani", 1));
 }
 
-// Its folder cannot be the source itself; the names inside keep their form.
 TEST(OutputNaming, SourceWithoutExtensionWritesBesideItUnderASuffix) {
     std::string dir = testsupport::ScratchDir("noext");
     std::string source = dir + "\\tool";

@@ -8,20 +8,14 @@ namespace restest {
 // The resource directory of our own test module, read as the loader reads it:
 // the image's resource data directory, its section, then type, name and
 // language levels.
-static const IMAGE_SECTION_HEADER* SectionOf(const IMAGE_NT_HEADERS32* nt, DWORD rva) {
+static size_t RvaToOffset(const Bytes& file, const IMAGE_NT_HEADERS32* nt, DWORD rva) {
     const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
     for (WORD i = 0; i < nt->FileHeader.NumberOfSections; i++, section++) {
         if (rva >= section->VirtualAddress &&
             rva < section->VirtualAddress + section->SizeOfRawData)
-            return section;
+            return section->PointerToRawData + (rva - section->VirtualAddress);
     }
-    return nullptr;
-}
-
-static size_t RvaToOffset(const Bytes& file, const IMAGE_NT_HEADERS32* nt, DWORD rva) {
-    const IMAGE_SECTION_HEADER* section = SectionOf(nt, rva);
-    return section != nullptr ? section->PointerToRawData + (rva - section->VirtualAddress)
-                              : file.size();
+    return file.size();
 }
 
 // The optional headers of PE32 and PE32+ modules keep the data directory at
@@ -46,13 +40,6 @@ size_t ResourceRoot(const Bytes& file) {
     DWORD rva = ResourceDirectoryRva(nt);
     size_t base = RvaToOffset(file, nt, rva);
     return rva == 0 || base >= file.size() ? 0 : base;
-}
-
-size_t ResourceSection(const Bytes& file) {
-    const IMAGE_DOS_HEADER* dos = (const IMAGE_DOS_HEADER*)file.data();
-    const IMAGE_NT_HEADERS32* nt = (const IMAGE_NT_HEADERS32*)(file.data() + dos->e_lfanew);
-    const IMAGE_SECTION_HEADER* section = SectionOf(nt, ResourceDirectoryRva(nt));
-    return section != nullptr ? (size_t)((const unsigned char*)section - file.data()) : 0;
 }
 
 static size_t IdEntry(const Bytes& file, size_t directory, WORD id) {

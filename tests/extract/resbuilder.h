@@ -25,8 +25,6 @@ bool SetResourceDataSizes(const std::string& path, WORD typeId, DWORD size);
 // integer type, or with nameId of that name in the type's directory; 0: none.
 size_t ResourceRoot(const Bytes& file);
 size_t ResourceEntry(const Bytes& file, WORD typeId, WORD nameId = 0);
-// The file offset of the header of the section that holds the resource root.
-size_t ResourceSection(const Bytes& file);
 // LoadLibraryExA as a data file.
 HMODULE LoadDataModule(const std::string& path);
 

@@ -10,6 +10,7 @@
 
 #include "../../app/job.h"
 #include "../../app/handbox.h"
+#include "../../app/handover.h"
 #include "../../app/report.h"
 #include "../../extract/assemble.h"
 #include "../../util/worker.h"
@@ -140,7 +141,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     std::string dir = testsupport::ScratchDir("cancel");
     std::string source = CopyFixture(dir, "fixture.dll");
     char* paths[] = {&source[0], nullptr};
-    ExtractionJob job = {0, 1, paths, nullptr, nullptr, nullptr, nullptr, {}};
+    ExtractionJob job = {0, 1, paths, nullptr, nullptr, nullptr, nullptr};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     ASSERT_NE(nullptr, worker);
     ASSERT_TRUE(CancelWorkerThread(worker));
@@ -149,7 +150,7 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
     ReleaseWorkerThread(worker);
     EXPECT_EQ(std::vector<std::string>{"fixture.dll"}, testsupport::ListFolder(dir));
 
-    ExtractionJob empty = {0, 0, paths + 1, nullptr, nullptr, nullptr, nullptr, {}};
+    ExtractionJob empty = {0, 0, paths + 1, nullptr, nullptr, nullptr, nullptr};
     EXPECT_EQ(0u, ExtractionWorker(nullptr, &empty));
 }
 
@@ -506,12 +507,7 @@ TEST(PelnoreRun, DamagedResourceDirectoriesGiveWhatCanBeRead) {
         if (damage == "outside") point(ResourceEntry(file, 3), 0xFFFFFFF0);
         if (damage == "outside") point(ResourceEntry(file, 2, 1), 0xFFFFFFF0);
         if (damage == "loop") point(ResourceEntry(file, 14, 1), 0x80000000);
-        if (damage == "far") {  // the section's bytes a megabyte past the end: the loader faulted
-            size_t section = ResourceSection(file);
-            ASSERT_NE(0u, section);
-            ((IMAGE_SECTION_HEADER*)(file.data() + section))->PointerToRawData =
-                (DWORD)file.size() + 0x100000;
-        }
+        if (damage == "far") file.resize(0x400);  // its headers: the loader faulted on the root
         ASSERT_TRUE(testsupport::WriteFileBytes(path, file.data(), file.size()));
         arguments += Quote(path) + " ";
     }
@@ -703,7 +699,7 @@ TEST(Fallback, RefusedSourcesFallBackOneFreshFolderEachAndTheReportNamesThem) {
     std::string missingRoot = dir + "\\missing";  // the fall-back refuses too
     places[3].fallbackRoot = missingRoot.c_str();
 
-    ExtractionJob job = {0, 4, paths.data(), places, nullptr, nullptr, nullptr, {}};
+    ExtractionJob job = {0, 4, paths.data(), places, nullptr, nullptr, nullptr};
     WorkerThread* worker = CreateWorkerThread(ExtractionWorker, &job);
     ASSERT_NE(nullptr, worker);
     ASSERT_TRUE(StartWorkerThread(worker));
@@ -927,56 +923,28 @@ struct Starts {
     }
 };
 
-// The box of the jobs of a kind mask, by the name that every start and both
-// builds meet at, mapped for the test to set.
-struct HandBoxView {
-    HANDLE mapping = nullptr;
-    HandBox* box = nullptr;
-    explicit HandBoxView(KindMask mask) {
-        char user[257] = "", name[96];
-        DWORD size = sizeof(user);
-        GetUserNameA(user, &size);
-        uint32_t hash = 2166136261u;
-        for (const unsigned char* p = (const unsigned char*)user; *p != 0; p++)
-            hash = (hash ^ *p) * 16777619u;
-        snprintf(name, sizeof(name), "pelnore.HandOver2.%08x.%08x.Box", hash, (unsigned)mask);
-        mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                     sizeof(HandBox), name);
-        if (mapping != nullptr)
-            box = (HandBox*)MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(HandBox));
-    }
-    ~HandBoxView() {
-        if (box != nullptr) UnmapViewOfFile(box);
-        if (mapping != nullptr) CloseHandle(mapping);
-    }
-};
-
-// The other build's pelnore.exe where this suite's machine runs it: the
-// 32-bit suite runs only where 32-bit programs run, and the 64-bit build is
-// always built beside it. "" otherwise.
-std::string OtherBuildPelnoreExe() {
-    std::string exe = testsupport::PelnoreExe(), tree = exe.substr(0, exe.find_last_of('\\'));
-    std::string other = tree + "-x64\\pelnore.exe";
-    return sizeof(void*) == 4 && testsupport::FileExists(other) ? other : "";
-}
-
 // Twenty-four starts as fast as they can be made, one module each (copies of
 // the prefix's shell32.dll, so that the job takes a while), as Explorer makes
 // them for a selection: one job, with one tray icon, does them all, and the
 // other starts end long before it; each module's files are those of its single
-// run. Every other start is of the other build where it runs here, so that
-// the builds hand over to each other. The box is left owned by the id of a
-// process that runs but is no job (as after a crash, when the id is given
-// again): the starts take it over at once. A folder made after the job began
-// and handed over is walked whole. A start with other switches meanwhile runs
-// a job of its own.
+// run. Every other start is of the 64-bit build where both run, and a folder
+// made after the job began is handed over too. A start with other switches
+// meanwhile runs a job of its own.
 TEST(Handover, TwentyFourStartsAreOneJob) {
     char system[MAX_PATH];
     ASSERT_NE(0u, GetSystemDirectoryA(system, sizeof(system)));
-    HandBoxView stale(0);
-    ASSERT_NE(nullptr, stale.box);
-    stale.box->owner = GetCurrentProcessId();
-    std::string other = OtherBuildPelnoreExe();
+    // The box left owned by a live process that is no job (a crashed job's id
+    // given again): the first start takes it over at once.
+    char boxName[96];
+    BuildHandOverName(boxName, sizeof(boxName), 0, "Box");
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                        sizeof(HandBox), boxName);
+    HandBox* box = (HandBox*)MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    ASSERT_NE(nullptr, box);
+    box->owner = GetCurrentProcessId();
+    std::string exe = testsupport::PelnoreExe(),
+                other = exe.substr(0, exe.find_last_of('\\')) + "-x64\\pelnore.exe";
+    if (sizeof(void*) != 4 || !testsupport::FileExists(other)) other = exe;
     std::string single = testsupport::ScratchDir("singles"), many = testsupport::ScratchDir("many");
     auto name = [](int i) { return "shell" + std::to_string(100 + i); };
     for (int i = 0; i < 25; i++) {
@@ -989,8 +957,7 @@ TEST(Handover, TwentyFourStartsAreOneJob) {
     }
     Starts starts;
     for (int i = 0; i < 24; i++)
-        starts.Add(Quote(many + "\\" + name(i) + ".dll"),
-                   i % 2 && !other.empty() ? other : testsupport::PelnoreExe());
+        starts.Add(Quote(many + "\\" + name(i) + ".dll"), i % 2 ? other : exe);
     size_t trays = 0, otherAt = 0;
     for (DWORD until = GetTickCount() + RUN_TIMEOUT; starts.Poll() > 0 && GetTickCount() < until;
          Sleep(20)) {
@@ -1009,7 +976,7 @@ TEST(Handover, TwentyFourStartsAreOneJob) {
     printf(
         "24 starts%s: 23 ended by %u ms, the job at %u ms; %u tray icon(s); /ico:0 from %u to %u "
         "ms\n",
-        other.empty() ? "" : ", every other one of the 64-bit build", (unsigned)ends[22],
+        other == exe ? "" : ", every other one of the 64-bit build", (unsigned)ends[22],
         (unsigned)ends[23], (unsigned)trays, (unsigned)otherAt, (unsigned)starts.endedAt.back());
     EXPECT_EQ(1u, trays);
     EXPECT_LT(ends[22] * 2, ends[23]) << "the other starts waited for the job";
@@ -1019,6 +986,8 @@ TEST(Handover, TwentyFourStartsAreOneJob) {
                     FolderContents(many + "\\" + name(i)))
             << name(i);
     ExpectFixtureOutput(many + "\\late\\sub\\late", "dll");
+    UnmapViewOfFile(box);
+    CloseHandle(mapping);
 }
 
 // Two starts with one refused source each, the second timed to land while the
@@ -1154,20 +1123,19 @@ TEST(PelnoreRun, SystemModulesGiveOneFilePerGroup) {
 // Windows 10 1903 and later keep the resources of many system files in
 // <Windows>\\SystemResources\\<file name>.mun; Wine has no such folder, so the
 // test makes one: a stub in the system folder with an icon group of its own,
-// and the fixture module as its .mun. And System32 is read as the user names
-// it: a 32-bit program on 64-bit Windows sees SysWOW64 there, so the test puts
-// a decoy (the stub) in SysWOW64 as the 32-bit twin of a fixture in System32,
-// and a folder only in System32. The test itself places and checks its files
-// in System32 through the Sysnative alias where it is such a program.
+// and the fixture module as its .mun. System32 is read as named, also by a
+// 32-bit program, which sees SysWOW64 there: plnboth.dll has the stub as its
+// decoy twin in SysWOW64, and the folder plnwow is in System32 alone.
 TEST(PelnoreRun, SystemFilesAreReadAsNamedAndFromTheirMunModules) {
     char windows[MAX_PATH], system[MAX_PATH], wow64[MAX_PATH] = "";
     ASSERT_NE(0u, GetWindowsDirectoryA(windows, MAX_PATH));
     ASSERT_NE(0u, GetSystemDirectoryA(system, MAX_PATH));
     bool twins = GetSystemWow64DirectoryA(wow64, MAX_PATH) != 0;
+    // System32 itself, for this test too, which is a program of the same build.
     std::string native = IsFileSystemRedirected() ? std::string(windows) + "\\Sysnative" : system;
     std::string resources = std::string(windows) + "\\SystemResources";
     bool madeResources = CreateDirectoryA(resources.c_str(), nullptr) != FALSE;
-    std::string mun = resources + "\\plnstub.dll.mun";
+    std::string stub = std::string(system) + "\\plnstub.dll", mun = resources + "\\plnstub.dll.mun";
     std::string elsewhere = testsupport::ScratchDir("mun") + "\\plnstub.dll";
     Bytes image = MakeIconImage(16, 16, 4, 7);
     ASSERT_TRUE(BuildModule(
@@ -1190,26 +1158,21 @@ TEST(PelnoreRun, SystemFilesAreReadAsNamedAndFromTheirMunModules) {
     // The .mun's resources, beside the stub, under the stub's name; a copy of
     // the stub outside the system folders keeps its own; a .mun given by name
     // is a module like any other. The System32 file and folder, not their twin.
-    std::string named = std::string(system) + "\\";
-    RunPelnore(Quote(named + "plnstub.dll") + " " + Quote(elsewhere) + " " + Quote(mun) + " " +
-               Quote(named + "plnboth.dll") + " " + Quote(named + "plnwow"));
-    ExpectFixtureOutput(native + "\\plnstub", "dll");
+    RunPelnore(Quote(stub) + " " + Quote(elsewhere) + " " + Quote(mun) + " " +
+               Quote(std::string(system) + "\\plnboth.dll") + " " +
+               Quote(std::string(system) + "\\plnwow"));
+    std::string out = native + "\\plnstub";
+    ExpectFixtureOutput(out, "dll");
     std::string own = elsewhere.substr(0, elsewhere.size() - 4);
     EXPECT_EQ(std::vector<std::string>{"dll0000.ico"}, testsupport::ListFolder(own));
     ExpectFixtureOutput(resources + "\\plnstub.dll", "mun");
     ExpectFixtureOutput(native + "\\plnboth", "dll");
     ExpectFixtureOutput(native + "\\plnwow\\only", "dll");
     EXPECT_FALSE(twins && testsupport::FileExists(std::string(wow64) + "\\plnboth"));
-    printf(
-        "%s: %u files from %s in %s; %splnboth.dll and folder plnwow read in %s (%s)\n",
-        (named + "plnstub.dll").c_str(),
-        (unsigned)testsupport::ListFolder(native + "\\plnstub").size(), mun.c_str(),
-        (native + "\\plnstub").c_str(), named.c_str(), native.c_str(),
-        IsFileSystemRedirected() ? "a 32-bit program, its System32 redirected" : "not redirected");
-    for (const char* name : {"plnstub", "plnboth", "plnwow"})
+    printf("%s with %s: %u files in %s\n", stub.c_str(), mun.c_str(),
+           (unsigned)testsupport::ListFolder(out).size(), out.c_str());
+    for (const char* name : {"plnstub", "plnboth", "plnwow", "plnstub.dll", "plnboth.dll"})
         testsupport::RemoveTree(native + "\\" + name);
-    for (const char* name : {"plnstub.dll", "plnboth.dll"})
-        DeleteFileA((native + "\\" + name).c_str());
     if (twins) DeleteFileA((std::string(wow64) + "\\plnboth.dll").c_str());
     testsupport::RemoveTree(resources + "\\plnstub.dll");
     DeleteFileA(mun.c_str());
