@@ -6,6 +6,8 @@
 
 #include <string.h>
 
+#include "streamformats.h"
+
 namespace {
 
 // FF D8 (start of image) and the FF of the first marker are three bytes that
@@ -26,63 +28,6 @@ bool Id3TagHeader(const unsigned char* bytes, size_t size) {
         if (bytes[i] >= 0x80) return false;
     }
     return true;
-}
-
-// The fields of a 4-byte MPEG audio frame header that decide its length.
-struct MpegFrameHeader {
-    unsigned version;     // 0 MPEG-2.5, 2 MPEG-2, 3 MPEG-1 (1 is reserved)
-    unsigned layer;       // 1 layer III, 2 layer II, 3 layer I (0 is reserved)
-    unsigned bitrate;     // index 1..14
-    unsigned sampleRate;  // index 0..2
-    unsigned padding;
-};
-
-const unsigned MPEG_VERSION_1 = 3;
-const unsigned MPEG_LAYER_I = 3;
-const unsigned MPEG_LAYER_III = 1;
-
-// Kilobits per second by bitrate index. MPEG-2 and 2.5 share their tables,
-// and share one for layers II and III.
-const unsigned short MPEG1_BITRATES[3][15] = {
-    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},  // layer I
-    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},     // layer II
-    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},      // layer III
-};
-const unsigned short MPEG2_BITRATES[2][15] = {
-    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},  // layer I
-    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},       // layers II, III
-};
-// Hertz by version field (2.5, reserved, 2, 1) and sample-rate index.
-const unsigned short MPEG_SAMPLE_RATES[4][3] = {
-    {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
-
-// Eleven set sync bits and no reserved or unusable field: bitrate index 0 is
-// free format, whose frames carry no length, and 15 is forbidden.
-bool ReadMpegFrameHeader(const unsigned char* p, MpegFrameHeader* header) {
-    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
-    header->version = (p[1] >> 3) & 3;
-    header->layer = (p[1] >> 1) & 3;
-    header->bitrate = p[2] >> 4;
-    header->sampleRate = (p[2] >> 2) & 3;
-    header->padding = (p[2] >> 1) & 1;
-    return header->version != 1 && header->layer != 0 && header->bitrate != 0 &&
-           header->bitrate != 15 && header->sampleRate != 3;
-}
-
-unsigned MpegBitrate(const MpegFrameHeader& h) {
-    if (h.version == MPEG_VERSION_1) return MPEG1_BITRATES[MPEG_LAYER_I - h.layer][h.bitrate];
-    return MPEG2_BITRATES[h.layer == MPEG_LAYER_I ? 0 : 1][h.bitrate];
-}
-
-// Bytes of a frame, header included. Layer I counts in 4-byte slots of 384
-// samples a frame; layers II and III in bytes of 1152 samples, except layer
-// III of MPEG-2 and 2.5 with 576.
-size_t MpegFrameLength(const MpegFrameHeader& h) {
-    unsigned long bitsPerSecond = MpegBitrate(h) * 1000ul;
-    unsigned long rate = MPEG_SAMPLE_RATES[h.version][h.sampleRate];
-    if (h.layer == MPEG_LAYER_I) return (12 * bitsPerSecond / rate + h.padding) * 4;
-    unsigned long factor = h.layer == MPEG_LAYER_III && h.version != MPEG_VERSION_1 ? 72 : 144;
-    return factor * bitsPerSecond / rate + h.padding;
 }
 
 // MPEG audio without a tag starts with a frame at once. Sync bits alone are
@@ -110,37 +55,33 @@ bool TwoMpegFrames(const unsigned char* bytes, size_t size) {
 // starts with "RIFF": WAVE, AVI and animated cursors are the RIFF scan's, which
 // finds them in the whole file, resources included, and would write them twice.
 constexpr ContentFormat CONTENT_FORMATS[CONTENT_FORMAT_COUNT] = {
-    {CONTENT_SIGNATURE("\x89PNG\r\n\x1A\n"), nullptr, ".png", KIND_PNG},
-    {CONTENT_SIGNATURE("GIF87a"), nullptr, ".gif", KIND_GIF},
-    {CONTENT_SIGNATURE("GIF89a"), nullptr, ".gif", KIND_GIF},
-    {CONTENT_SIGNATURE("\xFF\xD8\xFF"), JpegMarkerFollows, ".jpg", KIND_JPEG},
-    {CONTENT_SIGNATURE("MThd\0\0\0\x06"), nullptr, ".mid", KIND_MIDI},
-    {CONTENT_SIGNATURE("ID3"), Id3TagHeader, ".mp3", KIND_MP3},
-    {CONTENT_SIGNATURE(""), TwoMpegFrames, ".mp3", KIND_MP3},
-    {CONTENT_SIGNATURE("OggS\0"), nullptr, ".ogg", KIND_OGG},
+    {CONTENT_SIGNATURE("\x89PNG\r\n\x1A\n"), nullptr, OUTPUT_PNG},
+    {CONTENT_SIGNATURE("GIF87a"), nullptr, OUTPUT_GIF},
+    {CONTENT_SIGNATURE("GIF89a"), nullptr, OUTPUT_GIF},
+    {CONTENT_SIGNATURE("\xFF\xD8\xFF"), JpegMarkerFollows, OUTPUT_JPEG},
+    {CONTENT_SIGNATURE("MThd\0\0\0\x06"), nullptr, OUTPUT_MIDI},
+    {CONTENT_SIGNATURE("ID3"), Id3TagHeader, OUTPUT_MP3},
+    {CONTENT_SIGNATURE(""), TwoMpegFrames, OUTPUT_MP3},
+    {CONTENT_SIGNATURE("OggS\0"), nullptr, OUTPUT_OGG},
 };
 
 #undef CONTENT_SIGNATURE
 
 namespace {
 
-// A row too many does not compile; a row too few would be left all zeros, so
-// that every row must name its extension.
+// A row too many does not compile; a row too few would be left zero-filled,
+// without a signature.
 constexpr bool EveryFormatRowFilled() {
     for (const ContentFormat& format : CONTENT_FORMATS) {
-        if (format.extension == nullptr) return false;
+        if (format.signature == nullptr) return false;
     }
     return true;
 }
 static_assert(EveryFormatRowFilled(), "CONTENT_FORMATS has fewer rows than CONTENT_FORMAT_COUNT");
+static_assert(RowsMatchWay(CONTENT_FORMATS, WAY_CONTENT),
+              "every kind told by its content has a row here, and every row such a kind");
 
 }  // namespace
-
-KindMask ContentKindBits() {
-    KindMask bits = 0;
-    for (const ContentFormat& format : CONTENT_FORMATS) bits |= format.kindBit;
-    return bits;
-}
 
 const ContentFormat* RecogniseContent(const unsigned char* bytes, size_t size) {
     if (bytes == nullptr) return nullptr;

@@ -17,14 +17,10 @@ struct ContentFormat {
     const char* signature;  // not terminated; signatureLength bytes
     size_t signatureLength;
     bool (*check)(const unsigned char* bytes, size_t size);  // size counts from bytes[0]
-    const char* extension;                                   // with its dot
-    KindMask kindBit;
+    int kind;                                                // an OutputKindId
 };
 enum { CONTENT_FORMAT_COUNT = 8 };
 extern const ContentFormat CONTENT_FORMATS[CONTENT_FORMAT_COUNT];
-
-// The bits of every kind in the table.
-KindMask ContentKindBits();
 
 // The first row whose signature and check accept the bytes, or null. Reads at
 // most size bytes from bytes. A "RIFF" start is no format here: the RIFF scan

@@ -24,21 +24,37 @@ namespace {
 // One kind of resource written through an assembler. The order of the rows is
 // the order of extraction within a file.
 struct ResourceKind {
-    KindMask kindBit;
-    WORD resourceType;  // integer resource type enumerated
-    WORD imageType;     // the type of the images its groups name; 0: none
-    const char* extension;
+    int kind;           // an OutputKindId
+    LPCSTR type;        // integer resource type enumerated
+    LPCSTR imagesType;  // the type of the images its groups name; null: none
     ResourceAssembler assemble;
 };
 
 const ResourceKind RESOURCE_KINDS[] = {
-    {KIND_ICON, 14, 3, ".ico", AssembleIconFile},      // RT_GROUP_ICON of RT_ICON
-    {KIND_CURSOR, 12, 1, ".cur", AssembleCursorFile},  // RT_GROUP_CURSOR of RT_CURSOR
-    {KIND_BITMAP, 2, 0, ".bmp", AssembleBitmapFile},   // RT_BITMAP
+    {OUTPUT_ICON, RT_GROUP_ICON, RT_ICON, AssembleIconFile},
+    {OUTPUT_CURSOR, RT_GROUP_CURSOR, RT_CURSOR, AssembleCursorFile},
+    {OUTPUT_BITMAP, RT_BITMAP, nullptr, AssembleBitmapFile},
 };
+// The resource types are the system's pointers, which cannot be compared at
+// compile time; a kind without a row, or one row too many, still fails here.
+static_assert(sizeof(RESOURCE_KINDS) / sizeof(RESOURCE_KINDS[0]) ==
+                  (size_t)CountKinds(KindBitsOfWay(WAY_ASSEMBLED)),
+              "every assembled kind has a row here");
+
+WORD TypeId(LPCSTR type) {
+    return (WORD)(uintptr_t)type;
+}
 
 bool IsCancelled(const SourceExtraction* x) {
     return x->thread != nullptr && IsWorkerThreadCancelled(x->thread);
+}
+
+// The bytes of a resource in the mapped file, as the scan's range.
+void NoteResourceRange(const SourceExtraction* x, const ResourceSource* source,
+                       ResourceSpan resource) {
+    if (x->ranges == nullptr || resource.bytes == nullptr) return;
+    int64_t start = (int64_t)(resource.bytes - source->mapped.bytes);
+    AddByteRange(x->ranges, start, start + (int64_t)resource.size);
 }
 
 bool WriteWithinBudget(const SourceExtraction* x, const void* bytes, size_t size,
@@ -55,7 +71,8 @@ bool WriteAssembled(const ResourceSource* source, const ResourceKind& kind, Reso
     unsigned char* block = (unsigned char*)malloc(size);
     if (block == nullptr) return false;
     bool written = kind.assemble(block, resource, source) == size &&
-                   WriteOutputFile(x->namingPath, block, size, kind.extension, index, x->place);
+                   WriteOutputFile(x->namingPath, block, size, OUTPUT_KINDS[kind.kind].extension,
+                                   index, x->place);
     free(block);
     return written;
 }
@@ -66,21 +83,47 @@ struct KindPass {
     const ResourceSource* source;
     const ResourceKind* kind;
     const SourceExtraction* extraction;
-    unsigned index;  // running index, consumed by every resource delivered
+    unsigned* index;  // the kind's next index, numbered as its row says
 };
 
 bool OnKindResource(void* context, LPCSTR name, ResourceSpan bytes) {
     PELNORE_UNUSED(name);
     KindPass* pass = (KindPass*)context;
-    WriteAssembled(pass->source, *pass->kind, bytes, pass->extraction, pass->index++);
+    bool written = WriteAssembled(pass->source, *pass->kind, bytes, pass->extraction, *pass->index);
+    if (written || OUTPUT_KINDS[pass->kind->kind].numbering == NUMBER_EACH_RESOURCE) ++*pass->index;
+    // The scan leaves the bytes of what was written alone: a bitmap, a group.
+    if (written) NoteResourceRange(pass->extraction, pass->source, bytes);
     return true;
 }
 
+bool OnImageResource(void* context, LPCSTR name, ResourceSpan bytes) {
+    PELNORE_UNUSED(name);
+    const KindPass* pass = (const KindPass*)context;
+    NoteResourceRange(pass->extraction, pass->source, bytes);
+    return true;
+}
+
+// The language that the loader would pick for each resource first, at the
+// indexes it always had; then every other language, numbered on.
 void ExtractKind(const ResourceSource* source, const ResourceKind& kind,
                  const SourceExtraction* x) {
-    KindPass pass = {source, &kind, x, 0};
-    ResourceType type = IntegerResourceType(kind.resourceType);
+    KindPass pass = {source, &kind, x, &x->indexes->next[kind.kind]};
+    ResourceType type = IntegerResourceType(TypeId(kind.type));
     EnumSourceResources(source, &type, OnKindResource, &pass);
+    if (!IsCancelled(x)) EnumSourceOtherLanguages(source, &type, OnKindResource, &pass);
+}
+
+// Every icon and cursor image stays inside its .ico or .cur, assembled or
+// switched off: the PNG of a 256-pixel icon is no picture of its own.
+void NoteImageRanges(const ResourceSource* source, const SourceExtraction* x) {
+    if (x->ranges == nullptr) return;
+    for (const ResourceKind& kind : RESOURCE_KINDS) {
+        if (kind.imagesType == nullptr) continue;
+        KindPass pass = {source, &kind, x, nullptr};
+        ResourceType type = IntegerResourceType(TypeId(kind.imagesType));
+        EnumSourceResources(source, &type, OnImageResource, &pass);
+        EnumSourceOtherLanguages(source, &type, OnImageResource, &pass);
+    }
 }
 
 // ---------------------------------------------------------------- resources by content
@@ -88,51 +131,56 @@ void ExtractKind(const ResourceSource* source, const ResourceKind& kind,
 // The types that the resource kinds read, their groups' images included.
 bool IsResourceKindType(const ResourceType* type) {
     if (!IS_INTRESOURCE(type->id)) return false;
-    WORD id = (WORD)(uintptr_t)type->id;
+    WORD id = TypeId(type->id);
     for (const ResourceKind& kind : RESOURCE_KINDS)
-        if (id == kind.resourceType || (kind.imageType != 0 && id == kind.imageType)) return true;
+        if (id == TypeId(kind.type) ||
+            (kind.imagesType != nullptr && id == TypeId(kind.imagesType)))
+            return true;
     return false;
-}
-
-int BitPosition(KindMask bit) {
-    int position = 0;
-    while (bit > 1) {
-        bit >>= 1;
-        position++;
-    }
-    return position;
 }
 
 struct ContentPass {
     const ResourceSource* source;
     const SourceExtraction* extraction;
-    unsigned written[sizeof(KindMask) * 8];  // files written so far, by kind bit
+    bool otherLanguages;  // the second pass: every language but the loader's
 };
 
-// Each kind is numbered on its own, counting only the files written, so that
-// its names run without gaps.
+// Each kind is numbered on from the ways before it, counting only the files
+// written, so that its names run without gaps.
 bool OnContentResource(void* context, LPCSTR name, ResourceSpan bytes) {
     PELNORE_UNUSED(name);
     ContentPass* pass = (ContentPass*)context;
+    const SourceExtraction* x = pass->extraction;
     if (bytes.bytes == nullptr) return true;
     const ContentFormat* format = RecogniseContent(bytes.bytes, bytes.size);
-    if (format == nullptr || (pass->extraction->kindMask & format->kindBit) != 0) return true;
-    unsigned* count = &pass->written[BitPosition(format->kindBit)];
-    if (WriteWithinBudget(pass->extraction, bytes.bytes, bytes.size, format->extension, *count))
-        ++*count;
+    if (format == nullptr || (x->kindMask & KindBit(format->kind)) != 0) return true;
+    unsigned* index = &x->indexes->next[format->kind];
+    if (WriteWithinBudget(x, bytes.bytes, bytes.size, OUTPUT_KINDS[format->kind].extension,
+                          *index)) {
+        ++*index;
+        NoteResourceRange(x, pass->source, bytes);
+    }
     return true;
 }
 
 bool OnContentType(void* context, const ResourceType* type) {
     ContentPass* pass = (ContentPass*)context;
     if (IsCancelled(pass->extraction)) return false;
-    if (!IsResourceKindType(type)) EnumSourceResources(pass->source, type, OnContentResource, pass);
+    if (IsResourceKindType(type)) return true;
+    if (pass->otherLanguages)
+        EnumSourceOtherLanguages(pass->source, type, OnContentResource, pass);
+    else
+        EnumSourceResources(pass->source, type, OnContentResource, pass);
     return true;
 }
 
+// Every type in the loader's language first, then every type in the others,
+// so that each kind's files of other languages come after all of its own.
 void ExtractByContent(const ResourceSource* source, const SourceExtraction* x) {
-    ContentPass pass = {source, x, {}};
-    EnumSourceTypes(source, OnContentType, &pass);
+    for (int round = 0; round < 2; round++) {
+        ContentPass pass = {source, x, round == 1};
+        EnumSourceTypes(source, OnContentType, &pass);
+    }
 }
 
 // ---------------------------------------------------------------- one file
@@ -176,16 +224,26 @@ void ExtractFile(WorkerThread* thread, const char* path, KindMask kindMask, Outp
     char munPath[PATH_CAPACITY];
     const char* readPath = FindSystemResourcesModule(path, munPath) ? munPath : path;
     OutputBudget budget = OutputBudgetFor(FileSize64ByName(readPath));
-    SourceExtraction x = {readPath, path, kindMask, &budget, place, thread};
+    KindIndexes indexes = {};
+    ByteRanges ranges = {};
+    KindMask streamBits = KindBitsOfWay(WAY_STREAM);
+    SourceExtraction x = {
+        readPath, path,   kindMask, &budget,
+        place,    thread, &indexes, (kindMask & streamBits) != streamBits ? &ranges : nullptr};
     ExtractResourcesOfFile(&x);
-    if (IsWorkerThreadCancelled(thread)) return;
-    if ((kindMask & RiffKindBits()) != RiffKindBits()) {
+    KindMask scanBits = KindBitsOfWay(WAY_RIFF | WAY_STREAM);
+    if (!IsWorkerThreadCancelled(thread) && (kindMask & scanBits) != scanBits) {
+        SortByteRanges(&ranges);
         RiffScanOptions options = {};
         options.budget = &budget;
         options.place = place;
         options.namingPath = path;
+        options.indexes = &indexes;
+        options.excluded = ranges.items;
+        options.excludedCount = ranges.count;
         ScanRiffStreamsWith(readPath, kindMask, &options);
     }
+    FreeByteRanges(&ranges);
 }
 
 bool IsSwitchOf(const char* argument, const char* extension) {
@@ -197,31 +255,33 @@ bool IsSwitchOf(const char* argument, const char* extension) {
 }  // namespace
 
 KindMask KindOfSwitch(const char* argument) {
-    for (const ResourceKind& kind : RESOURCE_KINDS)
-        if (IsSwitchOf(argument, kind.extension)) return kind.kindBit;
-    for (const RiffForm& form : RIFF_FORMS)
-        if (IsSwitchOf(argument, form.extension)) return form.kindBit;
-    for (const ContentFormat& format : CONTENT_FORMATS)
-        if (IsSwitchOf(argument, format.extension)) return format.kindBit;
+    for (int kind = 0; kind < OUTPUT_KIND_COUNT; kind++)
+        if (IsSwitchOf(argument, OUTPUT_KINDS[kind].extension)) return KindBit(kind);
     return 0;
 }
 
 // The module is opened when the first kind that is on comes up, so that a
 // cancel before it, or a mask with every kind off, opens nothing; one opening
-// then serves every kind.
-bool ExtractResourcesOfFile(const SourceExtraction* x) {
+// then serves every kind and the ranges.
+bool ExtractResourcesOfFile(const SourceExtraction* given) {
+    SourceExtraction x = *given;
+    KindIndexes own = {};
+    if (x.indexes == nullptr) x.indexes = &own;
     ResourceSource source;
     bool opened = false;
     for (const ResourceKind& kind : RESOURCE_KINDS) {
-        if (IsCancelled(x)) break;
-        if (x->kindMask & kind.kindBit) continue;
-        if (!OpenOnce(x, &source, &opened)) return false;
-        ExtractKind(&source, kind, x);
+        if (IsCancelled(&x)) break;
+        if (x.kindMask & KindBit(kind.kind)) continue;
+        if (!OpenOnce(&x, &source, &opened)) return false;
+        ExtractKind(&source, kind, &x);
     }
-    if (!IsCancelled(x) && (x->kindMask & ContentKindBits()) != ContentKindBits()) {
-        if (!OpenOnce(x, &source, &opened)) return false;
-        ExtractByContent(&source, x);
+    KindMask contentBits = KindBitsOfWay(WAY_CONTENT);
+    if (!IsCancelled(&x) && (x.kindMask & contentBits) != contentBits) {
+        if (!OpenOnce(&x, &source, &opened)) return false;
+        ExtractByContent(&source, &x);
     }
+    if (!IsCancelled(&x) && x.ranges != nullptr && OpenOnce(&x, &source, &opened))
+        NoteImageRanges(&source, &x);
     if (opened) CloseResourceSource(&source);
     return true;
 }

@@ -8,6 +8,7 @@
 #include "budget.h"
 #include "kinds.h"
 #include "output.h"
+#include "riffscan.h"
 #include "source.h"
 
 struct WorkerThread;
@@ -80,11 +81,17 @@ struct SourceExtraction {
     OutputBudget* budget;  // the source's, shared by all its files
     OutputPlace* place;    // null: beside the source, without fall-back
     WorkerThread* thread;  // tested for cancel before each kind and each type; null: none
+    // Each kind's next index, which the scan after the resources takes on;
+    // null: from 0, for the resources alone.
+    KindIndexes* indexes = nullptr;
+    // Receives the bytes that the scan leaves alone: the resources written as
+    // files and every icon and cursor image; null: none wanted.
+    ByteRanges* ranges = nullptr;
 };
 
 // The resource kinds that the mask leaves on, in extraction order, then every
 // other type's resources recognised by their content, from one opening of the
-// file (opened at the first kind that is on). A resource whose file would
+// file (opened at the first kind that is on, or for the ranges). A resource whose file would
 // overdraw the budget is not written; it keeps its index among the resource
 // kinds, and takes none among the content kinds. False when the file is no
 // module.

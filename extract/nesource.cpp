@@ -150,7 +150,7 @@ void CloseNeSource(ResourceSource* source) {
 }
 
 const ResourceSourceForm NE_FORM = {EnumNeSourceTypes, EnumNeSourceResources, FindNeSourceResource,
-                                    CloseNeSource};
+                                    CloseNeSource, nullptr};
 
 }  // namespace
 

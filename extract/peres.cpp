@@ -154,20 +154,25 @@ void ReadData(const PeModule* module, uint32_t relative, PeResource* resource) {
 // directory leads nowhere. The loader would go on past a first entry that is
 // a directory to the first one that is not; only the first is taken here, so
 // that a name costs a few binary searches whatever its directory holds.
+// The index of the language entry that a name is taken in, as above; false
+// when it has none that leads to data.
+bool ChooseLanguage(const PeModule* module, const Directory* held, const PeLanguages* languages,
+                    size_t* index) {
+    for (size_t i = 0; i < languages->count; i++)
+        if (FindIdEntry(module, held, languages->ids[i], index) &&
+            !(EntryOffset(module, held, *index) & HIGH_BIT))
+            return true;
+    *index = 0;
+    return held->count > 0 && !(EntryOffset(module, held, 0) & HIGH_BIT);
+}
+
 void ReadLanguages(const PeModule* module, const Directory* names, uint32_t offsetField,
                    const PeLanguages* languages, PeResource* resource) {
     Directory held;
-    if (!ReadSubdirectory(module, names, offsetField, &held)) return;
     size_t index = 0;
-    bool found = false;
-    for (size_t i = 0; i < languages->count && !found; i++)
-        found = FindIdEntry(module, &held, languages->ids[i], &index) &&
-                !(EntryOffset(module, &held, index) & HIGH_BIT);
-    if (!found && held.count > 0 && !(EntryOffset(module, &held, 0) & HIGH_BIT)) {
-        index = 0;
-        found = true;
-    }
-    if (found) ReadData(module, EntryOffset(module, &held, index), resource);
+    if (ReadSubdirectory(module, names, offsetField, &held) &&
+        ChooseLanguage(module, &held, languages, &index))
+        ReadData(module, EntryOffset(module, &held, index), resource);
 }
 
 bool ReadNames(const PeModule* module, size_t directory, Directory* names) {
@@ -266,4 +271,28 @@ bool FindPeResource(const PeModule* module, size_t directory, uint16_t id,
     resource->name = ReadName(module, EntryKey(module, &names, index));
     ReadLanguages(module, &names, EntryOffset(module, &names, index), languages, resource);
     return resource->bytes != nullptr;
+}
+
+size_t EnumPeOtherLanguages(const PeModule* module, size_t directory, const PeLanguages* languages,
+                            PeResourceVisitor visit, void* context) {
+    Directory names;
+    if (!ReadNames(module, directory, &names)) return 0;
+    // As for the types' names: crafted names that share one large directory
+    // of languages would otherwise cost its size times their count.
+    size_t slots = (module->fileSize - module->root) / 8, delivered = 0;
+    for (size_t i = 0; i < names.count; i++) {
+        Directory held;
+        size_t chosen = 0;
+        if (!ReadSubdirectory(module, &names, EntryOffset(module, &names, i), &held)) continue;
+        bool any = ChooseLanguage(module, &held, languages, &chosen);
+        for (size_t j = 0; j < held.count; j++) {
+            if (delivered >= slots) return delivered;
+            if ((any && j == chosen) || (EntryOffset(module, &held, j) & HIGH_BIT)) continue;
+            PeResource resource = {ReadName(module, EntryKey(module, &names, i)), nullptr, 0};
+            ReadData(module, EntryOffset(module, &held, j), &resource);
+            delivered++;
+            if (!visit(context, &resource)) return delivered;
+        }
+    }
+    return delivered;
 }

@@ -98,6 +98,13 @@ bool FindPeType(const PeModule* module, uint16_t id, size_t* directory);
 size_t EnumPeResources(const PeModule* module, size_t directory, const PeLanguages* languages,
                        PeResourceVisitor visit, void* context);
 
+// Delivers, for every entry of the directory of names in stored order, each
+// of its languages but the one EnumPeResources takes (and none that leads to
+// no data), in stored order. Their total is capped as EnumPeTypes caps names.
+// Returns how many were delivered.
+size_t EnumPeOtherLanguages(const PeModule* module, size_t directory, const PeLanguages* languages,
+                            PeResourceVisitor visit, void* context);
+
 // The resource of the integer identifier in the directory of names, found by
 // a binary search as above, in a language chosen as above; false when there is
 // none or it leads to no bytes.

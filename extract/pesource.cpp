@@ -132,6 +132,15 @@ void EnumPeSourceResources(const ResourceSource* source, const ResourceType* typ
     EnumPeResources(&source->pe, directory, &languages, OnPeResource, &state);
 }
 
+void EnumPeSourceOtherLanguages(const ResourceSource* source, const ResourceType* type,
+                                ResourceVisitor visit, void* context) {
+    size_t directory = 0;
+    if (!DirectoryOf(source, type, &directory)) return;
+    NameVisit state = {visit, context};
+    PeLanguages languages = LanguagesOf(source);
+    EnumPeOtherLanguages(&source->pe, directory, &languages, OnPeResource, &state);
+}
+
 struct NameSearch {
     WCHAR wanted[NAME_UNITS + 1];
     size_t length;
@@ -171,7 +180,7 @@ bool FindPeSourceResource(const ResourceSource* source, const ResourceType* type
 }
 
 const ResourceSourceForm PE_FORM = {EnumPeSourceTypes, EnumPeSourceResources, FindPeSourceResource,
-                                    nullptr};
+                                    nullptr, EnumPeSourceOtherLanguages};
 
 }  // namespace
 

@@ -1,4 +1,4 @@
-// The RIFF scan on files: the source read through the runtime's buffered
+// The stream scan on files: the source read through the runtime's buffered
 // stream, or in place through views of a file mapping, each accepted stream
 // written through the output writer, around the byte-level scan of
 // riffscan.cpp.
@@ -8,6 +8,7 @@
 #include <stdlib.h>
 
 #include "../util/bounded.h"
+#include "../util/compiler.h"
 #include "output.h"
 #include "riffscan.h"
 
@@ -144,9 +145,10 @@ struct OutputStream {
     char path[PATH_CAPACITY];
 };
 
-bool OpenStreamOutput(void* context, int row, int index) {
+bool OpenStreamOutput(void* context, int kind, unsigned index, int64_t start) {
+    PELNORE_UNUSED(start);
     OutputStream* output = (OutputStream*)context;
-    output->file = OpenOutputFile(output->sourcePath, RIFF_FORMS[row].extension, (unsigned)index,
+    output->file = OpenOutputFile(output->sourcePath, OUTPUT_KINDS[kind].extension, index,
                                   output->path, output->place);
     return output->file != nullptr;
 }
@@ -233,6 +235,9 @@ bool ScanRiffStreamsWith(const char* sourcePath, KindMask kindMask,
     settings.onCandidate = options->onCandidate;
     settings.candidateContext = options->context;
     settings.budget = options->budget != nullptr ? options->budget : &own;
+    settings.indexes = options->indexes;
+    settings.excluded = options->excluded;
+    settings.excludedCount = options->excludedCount;
     const char* namingPath = options->namingPath != nullptr ? options->namingPath : sourcePath;
     OutputStream stream = {namingPath, options->place, nullptr, ""};
     RiffOutput output = {OpenStreamOutput, WriteStreamOutput, FinishStreamOutput, &stream};

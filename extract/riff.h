@@ -1,4 +1,5 @@
-// Scanner for AVI, WAVE and animated-cursor RIFF streams anywhere in a file.
+// Scanner for the streams anywhere in a file: AVI, WAVE and animated-cursor
+// RIFF streams, and pictures and sounds of the other stream formats.
 #pragma once
 
 #include <stddef.h>
@@ -38,7 +39,9 @@ enum RiffSourceAccess {
 // SSE2). Every stream written draws from budget; a null budget stands for a
 // fresh one for this file alone. When accessUsed is given it receives the way
 // that was taken. Streams go where place says (null: beside the source,
-// without fall-back), named after namingPath (null: the source itself).
+// without fall-back), named after namingPath (null: the source itself),
+// numbered on from indexes (null: from 0), and none but RIFF streams is
+// written where it begins in one of the excluded ranges (sorted by start).
 struct RiffScanOptions {
     size_t blockSize;
     size_t copyChunkSize;
@@ -51,6 +54,9 @@ struct RiffScanOptions {
     RiffSourceAccess* accessUsed;
     OutputPlace* place;
     const char* namingPath;
+    KindIndexes* indexes = nullptr;
+    const ByteRange* excluded = nullptr;
+    size_t excludedCount = 0;
 };
 // A block of 256 KiB stays in the processor's second-level cache between its
 // copy and its search. A view of 8 MiB keeps the address space that a 32-bit

@@ -1,7 +1,9 @@
-// The RIFF scan over bytes: the signature search, the header decision and the
-// copy of a stream, reading the source and writing the outputs through small
-// callbacks, so that the same code runs on files in the program (riff.cpp) and
-// on memory in the native fuzz targets. No Windows header.
+// The stream scan over bytes: one search for the RIFF signature and the other
+// stream formats' anchors, the RIFF header decision and the walks of the other
+// formats, and the copy of every stream found, reading the source and writing
+// the outputs through small callbacks, so that the same code runs on files in
+// the program (riff.cpp) and on memory in the native fuzz targets. No Windows
+// header.
 #pragma once
 
 #include <stddef.h>
@@ -10,19 +12,14 @@
 #include "budget.h"
 #include "kinds.h"
 
-// One known form: the four bytes at offset 8 of a stream, the output extension
-// and its kind bit (the KindMask bit that switches it off). A new form is one
-// row of RIFF_FORMS and its switch in the command line's table.
+// One known form: the four bytes at offset 8 of a stream and its kind. A new
+// form is one row of RIFF_FORMS and its kind's row.
 struct RiffForm {
     char formType[4];
-    const char* extension;
-    KindMask kindBit;
+    int kind;  // an OutputKindId
 };
 enum { RIFF_FORM_COUNT = 3 };
 extern const RiffForm RIFF_FORMS[RIFF_FORM_COUNT];
-
-// The bits of every form in the table.
-KindMask RiffKindBits();
 
 // Row of the form whose type equals the four bytes (case-sensitive), or -1.
 int RiffFormRow(const unsigned char* formType);
@@ -60,30 +57,58 @@ struct RiffInput {
     void* context;
 };
 
-// Where a stream goes: open gives false when the output of that row and index
-// cannot be made; finish ends it, dropping it when ok is false, and tells
-// whether it was kept.
+// Where a stream goes: open gives false when the output of that kind and index
+// cannot be made (start: the stream's offset in the source); finish ends it, dropping it when ok is
+// false, and tells whether it was kept.
 struct RiffOutput {
-    bool (*open)(void* context, int row, int index);
+    bool (*open)(void* context, int kind, unsigned index, int64_t start);
     bool (*write)(void* context, const void* bytes, size_t count);
     bool (*finish)(void* context, bool ok);
     void* context;
 };
 
+// Bytes of the source that the scan leaves alone: a stream that begins in one
+// is not written (RIFF streams aside).
+struct ByteRange {
+    int64_t start, end;
+};
+
+// A growing list of ranges; false when there is no memory for one more (the
+// list is kept as it was).
+struct ByteRanges {
+    ByteRange* items;
+    size_t count, capacity;
+};
+bool AddByteRange(ByteRanges* ranges, int64_t start, int64_t end);
+// Sorts by start, as the scan takes them.
+void SortByteRanges(ByteRanges* ranges);
+void FreeByteRanges(ByteRanges* ranges);
+
 struct RiffScanSettings {
-    unsigned kindMask;     // forms switched off are neither written nor counted
+    unsigned kindMask;     // kinds switched off are neither written nor counted
     size_t blockSize;      // bytes per read of the signature search without span
     size_t copyChunkSize;  // bytes per piece of a stream's copy
+    // Bytes of the buffer that the walks of other formats read through (at
+    // least 256); 0: BYTE_WINDOW_CAPACITY.
+    size_t windowSize;
     bool vectorSearch;
     // When given, sees the offset just after every signature, in file order.
     void (*onCandidate)(void* context, int64_t offsetAfterSignature);
     void* candidateContext;
     OutputBudget* budget;  // every stream written draws its bytes from it
+    // The next index of each kind, on from the source's earlier ways; null:
+    // every kind from 0.
+    KindIndexes* indexes;
+    // Sorted by start; they may overlap. Null when there are none.
+    const ByteRange* excluded;
+    size_t excludedCount;
 };
 
-// Finds every "RIFF" in the source, in order, and writes every stream of a
-// known form that is switched on and fits the budget; the search goes on right
-// after each signature, so streams inside streams are found too. False only
-// when its buffers cannot be allocated.
+// Finds every "RIFF" and every other format's anchor in the source, in order,
+// and writes every stream of a kind that is switched on, holds to its end and
+// fits the budget; the search goes on right after each start. A RIFF stream
+// is written wherever it lies, inside another one too; any other stream only
+// where it begins in no excluded range and in no stream written before it.
+// False only when its buffers cannot be allocated.
 bool ScanRiffBytes(const RiffInput* input, const RiffOutput* output,
                    const RiffScanSettings* settings);

@@ -42,6 +42,10 @@ struct ResourceSourceForm {
     bool (*find)(const ResourceSource* source, const ResourceType* type, LPCSTR name,
                  ResourceSpan* bytes);
     void (*close)(ResourceSource* source);
+    // The languages of each resource of the type that enumResources does not
+    // deliver; null for a form with one language per resource.
+    void (*enumOtherLanguages)(const ResourceSource* source, const ResourceType* type,
+                               ResourceVisitor visit, void* context);
 };
 
 // The file bytes of a module, mapped whole for reading; nobody may write the
@@ -97,6 +101,11 @@ inline void EnumSourceTypes(const ResourceSource* source, ResourceTypeVisitor vi
 inline void EnumSourceResources(const ResourceSource* source, const ResourceType* type,
                                 ResourceVisitor visit, void* context) {
     source->form->enumResources(source, type, visit, context);
+}
+inline void EnumSourceOtherLanguages(const ResourceSource* source, const ResourceType* type,
+                                     ResourceVisitor visit, void* context) {
+    if (source->form->enumOtherLanguages != nullptr)
+        source->form->enumOtherLanguages(source, type, visit, context);
 }
 // A resource by integer identifier or name; false when there is none or it
 // names no readable bytes.

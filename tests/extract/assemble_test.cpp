@@ -368,7 +368,7 @@ TEST(ColourTable, EntriesPerBitCount) {
 void ExpectRecognisedAs(const char* extension, std::initializer_list<std::string> inputs) {
     for (const std::string& bytes : inputs) {
         const auto* format = RecogniseContent((const unsigned char*)bytes.data(), bytes.size());
-        EXPECT_STREQ(extension, format ? format->extension : nullptr) << bytes.substr(0, 12);
+        EXPECT_STREQ(extension, format ? OUTPUT_KINDS[format->kind].extension : nullptr) << bytes.substr(0, 12);
     }
 }
 

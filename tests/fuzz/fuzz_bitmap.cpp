@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const ContentFormat* format = RecogniseContent(dib, size);
     Check(!format || ((size_t)(format - CONTENT_FORMATS) < CONTENT_FORMAT_COUNT &&
-                      (format->kindBit & ContentKindBits()) != 0));
+                      (KindBit(format->kind) & KindBitsOfWay(WAY_CONTENT)) != 0));
     free(dib);
     return 0;
 }
