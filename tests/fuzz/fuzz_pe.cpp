@@ -71,6 +71,12 @@ bool VisitType(void* context, const PeType* type) {
     uint16_t id = type->name.named ? 0 : type->name.id;
     walk->imageType = id == 14 ? 3 : id == 12 ? 1 : 0;
     EnumPeResources(walk->module, type->directory, &LANGUAGES, Visit, walk);
+    // The other languages of the same names, within the same bound.
+    size_t before = walk->resources;
+    size_t others = EnumPeOtherLanguages(walk->module, type->directory, &LANGUAGES, Visit, walk);
+    Check(others == walk->resources - before &&
+          others <= (walk->module->fileSize - walk->module->root) / 8);
+    walk->resources = before;  // the bound below is on the names alone
     return true;
 }
 

@@ -4,6 +4,7 @@ media (samples/) in each target's input form, and crafted hostile cases."""
 import os
 import struct
 import sys
+import zlib
 
 here = os.path.dirname(os.path.abspath(__file__))
 root = os.path.dirname(os.path.dirname(here))
@@ -111,6 +112,19 @@ def main():
     put("riff", "falsestart", b"RIFRRIF" + wave + b"RIF")
     put("riff", "tailcut2", wave[:-2])
     put("riff", "tailcut8", wave[:-8])
+
+    # The scan's other formats: each sample picture whole and then cut in half,
+    # and hostile ones: a GIF whose sub-blocks never end, a PNG of hundreds of
+    # empty chunks, an MP3 chain that loops back into its own frames.
+    for name in sorted(os.listdir(images)):
+        data = open(os.path.join(images, name), "rb").read()
+        if len(data) < 60000:
+            put("riff", "image_" + name.replace(".", "_"), b"MZ" + data + data[: len(data) // 2])
+    put("riff", "gif_endless", b"GIF89a" + bytes(7) + b"\x2c" + bytes(9) + b"\x02" + b"\xff" * 4000)
+    png = open(os.path.join(images, "badge.png"), "rb").read()
+    empty = b"\0\0\0\0tEXt" + struct.pack(">I", zlib.crc32(b"tEXt"))
+    put("riff", "png_chunks", png[:33] + empty * 300 + png[-12:])
+    put("riff", "mp3_loop", (b"\xff\xfb\x90\xc4" + bytes(413)) * 3 + b"\xff\xfb")
 
 
 if __name__ == "__main__":
