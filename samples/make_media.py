@@ -294,6 +294,102 @@ It is no picture and no sound, so no file is written for it.
 """
 
 
+# ------------------------------------------------------------------ metafiles
+def wmf_record(function, *words):
+    return struct.pack("<IH", 3 + len(words), function) + struct.pack("<%dh" % len(words), *words)
+
+
+def wmf(width, height):
+    """A placeable Windows metafile: a brush, a pen and a filled rectangle with
+    an ellipse in it, then META_EOF. The checksum is the XOR of the placeable
+    header's first ten words."""
+    records = (wmf_record(0x020B, 0, 0) + wmf_record(0x020C, height, width)
+               + wmf_record(0x02FC, 0, 0x30C0, 0x0020, 0)  # CreateBrushIndirect, solid
+               + wmf_record(0x012D, 0)  # SelectObject
+               + wmf_record(0x041B, height - 2, width - 2, 2, 2)  # Rectangle
+               + wmf_record(0x0418, height - 8, width - 8, 8, 8)  # Ellipse
+               + wmf_record(0x0000))
+    words = (9 * 2 + len(records)) // 2
+    header = struct.pack("<HHHIHIH", 1, 9, 0x300, words, 1, 7, 0)
+    placeable = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, width, height, 1440, 0)
+    checksum = 0
+    for (word,) in struct.iter_unpack("<H", placeable):
+        checksum ^= word
+    return placeable + struct.pack("<H", checksum) + header + records
+
+
+def emf(width, height):
+    """An enhanced metafile: the header record with " EMF" at 40, a rectangle
+    and an ellipse, and EMR_EOF."""
+    box = struct.pack("<4i", 2, 2, width - 2, height - 2)
+    body = (struct.pack("<II", 43, 24) + box + struct.pack("<II", 42, 24)
+            + struct.pack("<4i", 8, 8, width - 8, height - 8))
+    eof = struct.pack("<IIIII", 14, 20, 0, 16, 20)
+    size = 88 + len(body) + len(eof)
+    header = (struct.pack("<II", 1, 88) + struct.pack("<4i", 0, 0, width, height)
+              + struct.pack("<4i", 0, 0, width * 26, height * 26) + b" EMF"
+              + struct.pack("<IIIHHIII", 0x10000, size, 4, 1, 0, 0, 0, 0)
+              + struct.pack("<4i", 1024, 768, 270, 203))
+    return header + body + eof
+
+
+# ------------------------------------------------------------------ pictures where programs keep them
+def picture(name):
+    with open(os.path.join(os.path.dirname(HERE), "images", name), "rb") as f:
+        return f.read()
+
+
+def short_string(text):
+    return bytes((len(text),)) + text
+
+
+def binary_property(name, data):
+    return short_string(name) + b"\x0A" + struct.pack("<I", len(data)) + data
+
+
+def form_picture(kind, data, sized):
+    """Picture.Data: the graphic's class name, then for a bitmap or a JPEG its
+    size and the whole file, for the others the whole file at once."""
+    return short_string(kind) + (struct.pack("<I", len(data)) if sized else b"") + data
+
+
+def delphi_form():
+    """A binary form resource as form designers write it: the form with its
+    icon, and three images whose pictures are a bitmap, a PNG and a JPEG."""
+    images = [(b"TBitmap", picture("grey8.bmp"), True), (b"TPngImage", picture("badge.png"), False),
+              (b"TJPEGImage", picture("card.jpg"), True)]
+    out = b"TPF0" + short_string(b"TMainForm") + short_string(b"MainForm")
+    out += short_string(b"Left") + b"\x02" + struct.pack("<h", 8)
+    out += binary_property(b"Icon.Data", picture("mono.ico")) + b"\0"
+    for number, (kind, data, sized) in enumerate(images, 1):
+        out += short_string(b"TImage") + short_string(b"Image%d" % number)
+        out += binary_property(b"Picture.Data", form_picture(kind, data, sized)) + b"\0\0"
+    return out + b"\0"
+
+
+def vb_form_data():
+    """A form's binary data block as one language's runtime keeps it: lengths
+    around an "lt" header, then the whole picture file."""
+    gif = picture("stamp.gif")
+    return struct.pack("<I", len(gif) + 8) + b"lt\0\0" + struct.pack("<I", len(gif)) + gif
+
+
+def exif_jpeg():
+    """A JPEG whose APP1 segment holds an Exif block with a thumbnail, itself a
+    whole JPEG: the thumbnail is part of the picture."""
+    main, thumbnail = picture("card.jpg"), picture("photo.jpg")
+    exif = b"Exif\0\0II*\0" + struct.pack("<I", 8) + struct.pack("<H", 0) + struct.pack("<I", 0)
+    segment = exif + thumbnail
+    return main[:2] + b"\xFF\xE1" + struct.pack(">H", len(segment) + 2) + segment + main[2:]
+
+
+def png_icon():
+    """An icon file whose one image is a PNG."""
+    png = picture("badge.png")
+    return struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 16, 16, 0, 0, 1, 32, len(png),
+                                                       22) + png
+
+
 def main():
     os.makedirs(HERE, exist_ok=True)
     files = {
@@ -308,6 +404,13 @@ def main():
         "click.mp3": id3v2_tag("Click") + mp3_frames(3),
         "drip.ogg": ogg_flac(drip(4 * FLAC_BLOCK), 0x50495244),
         "notes.txt": NOTES,
+        "tone.mp3": mp3_frames(6),
+        "shapes.wmf": wmf(64, 48),
+        "shapes.emf": emf(64, 48),
+        "form.dfm": delphi_form(),
+        "form.frx": vb_form_data(),
+        "exif.jpg": exif_jpeg(),
+        "pngicon.ico": png_icon(),
     }
     for name, data in files.items():
         with open(os.path.join(HERE, name), "wb") as f:

@@ -75,7 +75,7 @@ TEST(NeResources, TwinOfTheFixtureHoldsItsResourcesInTheLoadersOrder) {
     }
     EXPECT_FALSE(specs[0].typeName.empty());
     EXPECT_EQ((std::set<unsigned>{1, 2, 3, 10, 12, 14}), types);
-    EXPECT_EQ(9u, ofNamedTypes);
+    EXPECT_EQ(10u, ofNamedTypes);
     for (unsigned shift : {4u, 9u, 15u}) {
         SCOPED_TRACE(shift);
         ModuleCopy copy;

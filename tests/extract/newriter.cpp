@@ -202,6 +202,24 @@ BOOL CALLBACK AddResource(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR cont
     return TRUE;
 }
 
+// The languages of a name that FindResourceA does not take go after all of the
+// type's names, as pelnore numbers them, each an entry of the same name.
+struct OtherLanguages {
+    NeResourceSpec planted;
+    std::vector<NeResourceSpec>* resources;
+};
+
+BOOL CALLBACK AddOtherLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language,
+                               LONG_PTR context) {
+    HRSRC found = FindResourceExA(module, type, name, language);
+    if (found == FindResourceA(module, name, type)) return TRUE;
+    const unsigned char* data = (const unsigned char*)LockResource(LoadResource(module, found));
+    OtherLanguages* other = (OtherLanguages*)context;
+    other->planted.bytes.assign(data, data + SizeofResource(module, found));
+    other->resources->push_back(other->planted);
+    return TRUE;
+}
+
 }  // namespace
 
 std::vector<NeResourceSpec> ResourcesOfPeModule(const std::string& path) {
@@ -213,7 +231,14 @@ std::vector<NeResourceSpec> ResourcesOfPeModule(const std::string& path) {
     for (const PeType& type : types) {
         PeNames pe = {&type, &resources};
         LPCSTR typeId = type.name.empty() ? MAKEINTRESOURCEA(type.id) : type.name.c_str();
+        size_t first = resources.size();
         EnumResourceNamesA(module, typeId, AddResource, (LONG_PTR)&pe);
+        for (size_t i = first, end = resources.size(); i < end; i++) {
+            OtherLanguages other = {resources[i], &resources};
+            const std::string& named = other.planted.name;
+            LPCSTR name = named.empty() ? MAKEINTRESOURCEA(other.planted.id) : named.c_str();
+            EnumResourceLanguagesA(module, typeId, name, AddOtherLanguage, (LONG_PTR)&other);
+        }
     }
     FreeLibrary(module);
     return resources;

@@ -16,6 +16,7 @@
 #include "../../util/worker.h"
 #include "../../util/wow64fs.h"
 #include "../../extract/extract.h"
+#include "../../extract/streamformats.h"
 #include "../support/testsupport.h"
 #include "newriter.h"
 #include "resbuilder.h"
@@ -65,8 +66,9 @@ TEST(KindSwitches, WholeArgumentsIgnoringCase) {
     EXPECT_EQ(0x0Fu, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
     texts = {"pelnore", "/wav:0", "/ani:0", "/wav:0"};
     EXPECT_EQ(0x30u, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
-    texts = {"pelnore", "/png:0", "/GIF:0", "/Jpg:0", "/mid:0", "/MP3:0", "/ogg:0", "/jpeg:0"};
-    EXPECT_EQ(0xFC0u, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
+    texts = {"pelnore", "/png:0", "/GIF:0",  "/Jpg:0", "/mid:0",
+             "/MP3:0",  "/ogg:0", "/jpeg:0", "/WMF:0", "/emf:0"};
+    EXPECT_EQ(0x3FC0u, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
     // The program name is not read; near misses are no switches.
     texts = {"/ico:0", "/ico:00", "/ico:", "/ico:1", "ico:0", "/ico:0 ", "x/cur:0", "/bmp"};
     EXPECT_EQ(0u, ParseKindSwitches((int)texts.size(), Args(texts, &table)));
@@ -160,29 +162,106 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
 // build\tests\fixtures: the string-named groups come first in the enumeration;
 // the resources recognised by their content follow their types' order (named
 // types sorted, then RT_RCDATA), each extension numbered on its own; the WAVE
-// resource comes from the RIFF scan, once.
+// resource comes from the RIFF scan, once, as do the pictures inside the forms;
+// the icons' images, a PNG among them, give nothing of their own.
 std::map<std::string, std::string> ExpectedFixtureFiles(const std::string& ext) {
     const char* files[][2] = {
-        {"0000.ico", "images\\mono.ico"},   {"0001.ico", "images\\three.ico"},
-        {"0002.ico", "images\\large.ico"},  {"0000.cur", "images\\arrow.cur"},
-        {"0001.cur", "images\\paint.cur"},  {"0000.bmp", "images\\rgb3x2.bmp"},
-        {"0001.bmp", "images\\nine4.bmp"},  {"0002.bmp", "images\\grey8.bmp"},
-        {"0003.bmp", "images\\rle8.bmp"},   {"0004.bmp", "images\\mono1.bmp"},
-        {"0005.bmp", "images\\high16.bmp"}, {"0006.bmp", "images\\alpha32.bmp"},
-        {"0007.bmp", "images\\bf16.bmp"},   {"0008.bmp", "images\\bf32.bmp"},
-        {"0009.bmp", "images\\rle4.bmp"},   {"0000.gif", "images\\dots.gif"},
-        {"0000.jpg", "images\\photo.jpg"},  {"0000.mid", "media\\tune.mid"},
-        {"0000.mp3", "media\\beep.mp3"},    {"0001.mp3", "media\\click.mp3"},
-        {"0000.ogg", "media\\drip.ogg"},    {"0000.png", "images\\logo.png"},
-        {"0001.png", "images\\badge.png"},  {"0001.gif", "images\\stamp.gif"},
-        {"0001.jpg", "images\\card.jpg"},   {"0000.wav", "media\\chime.wav"}};
+        {"0000.ico", "images\\mono.ico"},
+        {"0001.ico", "images\\three.ico"},
+        {"0002.ico", "images\\large.ico"},
+        {"0000.cur", "images\\arrow.cur"},
+        {"0001.cur", "images\\paint.cur"},
+        {"0000.bmp", "images\\rgb3x2.bmp"},
+        {"0001.bmp", "images\\nine4.bmp"},
+        {"0002.bmp", "images\\grey8.bmp"},
+        {"0003.bmp", "images\\rle8.bmp"},
+        {"0004.bmp", "images\\mono1.bmp"},
+        {"0005.bmp", "images\\high16.bmp"},
+        {"0006.bmp", "images\\alpha32.bmp"},
+        {"0007.bmp", "images\\bf16.bmp"},
+        {"0008.bmp", "images\\bf32.bmp"},
+        {"0009.bmp", "images\\rle4.bmp"},
+        {"0000.gif", "images\\dots.gif"},
+        {"0000.jpg", "images\\photo.jpg"},
+        {"0000.mid", "media\\tune.mid"},
+        {"0000.mp3", "media\\beep.mp3"},
+        {"0001.mp3", "media\\click.mp3"},
+        {"0000.ogg", "media\\drip.ogg"},
+        {"0000.png", "images\\logo.png"},
+        {"0001.png", "images\\badge.png"},
+        {"0001.gif", "images\\stamp.gif"},
+        {"0001.jpg", "images\\card.jpg"},
+        {"0000.wav", "media\\chime.wav"},
+        {"000a.bmp", "images\\mono1.bmp"},  // bitmap 3 in its second language
+        // Found in the bytes of the two forms, numbered on after the resources.
+        {"000b.bmp", "images\\grey8.bmp"},
+        {"0003.ico", "images\\mono.ico"},
+        {"0002.png", "images\\badge.png"},
+        {"0002.jpg", "images\\card.jpg"},
+        {"0002.gif", "images\\stamp.gif"}};
     std::map<std::string, std::string> expected;
     for (const auto& file : files) expected[ext + file[0]] = file[1];
     return expected;
 }
 
+size_t ReadBytesAt(void* context, int64_t offset, void* dest, size_t count) {
+    const Bytes* bytes = (const Bytes*)context;
+    size_t rest = (size_t)offset < bytes->size() ? bytes->size() - (size_t)offset : 0;
+    memcpy(dest, bytes->data() + offset, std::min(count, rest));
+    return std::min(count, rest);
+}
+
+// Whether a walk of the kind holds over all of the bytes, and ends there.
+bool WalkHoldsToTheEnd(int kind, const Bytes& bytes) {
+    unsigned char buffer[512];
+    for (const StreamFormat& format : STREAM_FORMATS) {
+        ByteWindow window = {(int64_t)bytes.size(),
+                             ReadBytesAt,
+                             (void*)&bytes,
+                             nullptr,
+                             0,
+                             0,
+                             buffer,
+                             sizeof(buffer),
+                             0,
+                             0,
+                             1u << 24};
+        if (format.kind == kind && format.findEnd(&window, 0) == (int64_t)bytes.size()) return true;
+    }
+    return false;
+}
+
+// Each sample holds to its end; one byte changed (at, from the end when
+// negative) or a cut tail breaks it.
+TEST(StreamWalks, SamplesHoldAndBrokenOnesDoNot) {
+    const struct {
+        int kind;
+        const char* file;
+        int at;
+        size_t cut;
+    } cases[] = {
+        {OUTPUT_PNG, "images\\logo.png", -1, 0},    {OUTPUT_PNG, "images\\logo.png", 0, 1},
+        {OUTPUT_GIF, "images\\dots.gif", -1, 0},    {OUTPUT_JPEG, "media\\exif.jpg", -1, 0},
+        {OUTPUT_JPEG, "media\\exif.jpg", 0, 3},     {OUTPUT_BITMAP, "images\\rle8.bmp", 6, 0},
+        {OUTPUT_BITMAP, "images\\bf16.bmp", 0, 1},  {OUTPUT_ICON, "media\\pngicon.ico", 19, 0},
+        {OUTPUT_CURSOR, "images\\arrow.cur", 0, 1}, {OUTPUT_MIDI, "media\\tune.mid", 11, 0},
+        {OUTPUT_OGG, "media\\drip.ogg", 22, 0},     {OUTPUT_OGG, "media\\drip.ogg", 0, 1},
+        {OUTPUT_MP3, "media\\tone.mp3", 0, 1300},   {OUTPUT_MP3, "media\\click.mp3", 7, 0},
+        {OUTPUT_WMF, "media\\shapes.wmf", 20, 0},   {OUTPUT_EMF, "media\\shapes.emf", -20, 0}};
+    for (const auto& c : cases) {
+        Bytes bytes = ReadAll(FixtureDir() + "\\" + c.file);
+        ASSERT_GT(bytes.size(), c.cut + 30);
+        EXPECT_TRUE(WalkHoldsToTheEnd(c.kind, bytes)) << c.file;
+        if (c.cut == 0) bytes[c.at < 0 ? bytes.size() + c.at : (size_t)c.at] ^= 0x21;
+        bytes.resize(bytes.size() - c.cut);
+        EXPECT_FALSE(WalkHoldsToTheEnd(c.kind, bytes))
+            << c.file << " at " << c.at << " cut " << c.cut;
+    }
+}
+
 // Every kind but cursors switched off.
-const char* const ONLY_CURSORS = "/ico:0 /bmp:0 /png:0 /gif:0 /jpg:0 /mid:0 /mp3:0 /ogg:0 /wav:0";
+const char* const ONLY_CURSORS =
+    "/ico:0 /bmp:0 /png:0 /gif:0 /jpg:0 /mid:0 /mp3:0 /ogg:0 /wav:0 /wmf:0 /emf:0";
 
 Bytes ExpectedBytes(const std::string& file) {
     Bytes bytes = ReadAll(FixtureDir() + "\\" + file);
@@ -202,9 +281,12 @@ bool IsImageFile(const std::string& name) {
 }
 
 void ExpectFixtureOutput(const std::string& folder, const std::string& ext,
-                         const char* skipKinds = "") {
+                         const char* skipKinds = "",
+                         const std::map<std::string, std::string>& more = {}) {
     std::vector<std::string> expectedNames;
-    for (const auto& entry : ExpectedFixtureFiles(ext)) {
+    std::map<std::string, std::string> files = ExpectedFixtureFiles(ext);
+    files.insert(more.begin(), more.end());
+    for (const auto& entry : files) {
         if (strstr(skipKinds, entry.first.substr(entry.first.size() - 4).c_str())) continue;
         expectedNames.push_back(entry.first);
         EXPECT_EQ(ExpectedBytes(entry.second), ReadAll(folder + "\\" + entry.first)) << entry.first;
@@ -225,6 +307,32 @@ TEST(PelnoreRun, FixtureModuleGivesExactlyTheExpectedFiles) {
     // A second run over the same source writes the same bytes again.
     RunPelnore(Quote(source) + " " + Quote(source));
     ExpectFixtureOutput(dir + "\\fixture", "dll");
+
+    // Streams appended to the module, each after a few bytes of junk: numbered
+    // on in the order of their offsets. The PNG inside the icon, the JPEG
+    // thumbnail inside the Exif block and a PNG with one wrong CRC give nothing.
+    const char* appended[][2] = {
+        {"0003.png", "images\\logo.png"},   {"000c.bmp", "images\\rgb3x2.bmp"},
+        {"0004.ico", "media\\pngicon.ico"}, {"0002.cur", "images\\arrow.cur"},
+        {"0001.mid", "media\\tune.mid"},    {"0001.ogg", "media\\drip.ogg"},
+        {"0002.mp3", "media\\tone.mp3"},    {"0000.wmf", "media\\shapes.wmf"},
+        {"0000.emf", "media\\shapes.emf"},  {"0003.jpg", "media\\exif.jpg"}};
+    Bytes tail;
+    std::map<std::string, std::string> more;
+    for (const auto& row : appended) {
+        tail.insert(tail.end(), {'j', 'u', 'n', 'k', 0xFF, 0xD8, 'B', 'M'});
+        Bytes bytes = ReadAll(FixtureDir() + "\\" + row[1]);
+        tail.insert(tail.end(), bytes.begin(), bytes.end());
+        more["dll" + std::string(row[0])] = row[1];
+    }
+    Bytes damaged = ReadAll(FixtureDir() + "\\images\\logo.png");
+    damaged[damaged.size() - 13] ^= 1;  // the last chunk's CRC before IEND
+    tail.insert(tail.end(), damaged.begin(), damaged.end());
+    Bytes module = ReadAll(source);
+    module.insert(module.end(), tail.begin(), tail.end());
+    ASSERT_TRUE(testsupport::WriteFileBytes(source, module.data(), module.size()));
+    RunPelnore(Quote(source));
+    ExpectFixtureOutput(dir + "\\fixture", "dll", "", more);
 }
 
 TEST(PelnoreRun, SwitchesInAnyCaseTurnKindsOff) {
@@ -233,11 +341,11 @@ TEST(PelnoreRun, SwitchesInAnyCaseTurnKindsOff) {
                 c = CopyFixture(dir, "c.dll");
     RunPelnore("/ICO:0 " + Quote(a) + " /Cur:0 /PNG:0 /Mid:0");
     ExpectFixtureOutput(dir + "\\a", "dll", ".ico.cur.png.mid");
-    RunPelnore(Quote(b) + " /BMP:0 /avi:0 /WAV:0 /aNi:0 /gif:0 /jpg:0 /mp3:0 /ogg:0");
+    RunPelnore(Quote(b) + " /BMP:0 /avi:0 /WAV:0 /aNi:0 /gif:0 /jpg:0 /mp3:0 /ogg:0 /Wmf:0");
     ExpectFixtureOutput(dir + "\\b", "dll", ".bmp.wav.gif.jpg.mp3.ogg");
     RunPelnore(
         "/ico:0 /cur:0 /bmp:0 /avi:0 /wav:0 /ani:0 /png:0 /gif:0 /jpg:0 /mid:0 /mp3:0 "
-        "/ogg:0 " +
+        "/ogg:0 /wmf:0 /emf:0 " +
         Quote(c));
     EXPECT_FALSE(testsupport::FileExists(dir + "\\c"));
     // Not a switch, and no such file: ignored.
