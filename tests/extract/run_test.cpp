@@ -163,42 +163,29 @@ TEST(Worker, CancelledJobWritesNothingAndEmptyJobEndsAtOnce) {
 // the resources recognised by their content follow their types' order (named
 // types sorted, then RT_RCDATA), each extension numbered on its own; the WAVE
 // resource comes from the RIFF scan, once, as do the pictures inside the forms;
-// the icons' images, a PNG among them, give nothing of their own.
+// the icons' images, a PNG among them, give nothing of their own. Bitmap
+// 3's second language follows all bitmaps (000a); the pictures inside the two
+// forms come after it (000b.bmp, 0004.ico, 0002.png, 0002.jpg, 0002.gif).
 std::map<std::string, std::string> ExpectedFixtureFiles(const std::string& ext) {
     const char* files[][2] = {
-        {"0000.ico", "images\\mono.ico"},
-        {"0001.ico", "images\\three.ico"},
-        {"0002.ico", "images\\large.ico"},
-        {"0000.cur", "images\\arrow.cur"},
-        {"0001.cur", "images\\paint.cur"},
-        {"0000.bmp", "images\\rgb3x2.bmp"},
-        {"0001.bmp", "images\\nine4.bmp"},
-        {"0002.bmp", "images\\grey8.bmp"},
-        {"0003.bmp", "images\\rle8.bmp"},
-        {"0004.bmp", "images\\mono1.bmp"},
-        {"0005.bmp", "images\\high16.bmp"},
-        {"0006.bmp", "images\\alpha32.bmp"},
-        {"0007.bmp", "images\\bf16.bmp"},
-        {"0008.bmp", "images\\bf32.bmp"},
-        {"0009.bmp", "images\\rle4.bmp"},
-        {"0000.gif", "images\\dots.gif"},
-        {"0000.jpg", "images\\photo.jpg"},
-        {"0000.mid", "media\\tune.mid"},
-        {"0000.mp3", "media\\beep.mp3"},
-        {"0001.mp3", "media\\click.mp3"},
-        {"0000.ogg", "media\\drip.ogg"},
-        {"0000.png", "images\\logo.png"},
-        {"0001.png", "images\\badge.png"},
-        {"0001.gif", "images\\stamp.gif"},
-        {"0001.jpg", "images\\card.jpg"},
-        {"0000.wav", "media\\chime.wav"},
-        {"000a.bmp", "images\\mono1.bmp"},  // bitmap 3 in its second language
-        // Found in the bytes of the two forms, numbered on after the resources.
-        {"000b.bmp", "images\\grey8.bmp"},
-        {"0003.ico", "images\\mono.ico"},
-        {"0002.png", "images\\badge.png"},
-        {"0002.jpg", "images\\card.jpg"},
-        {"0002.gif", "images\\stamp.gif"}};
+        {"0000.ico", "images\\mono.ico"},    {"0001.ico", "media\\pngicon.ico"},
+        {"0002.ico", "images\\three.ico"},   {"0003.ico", "images\\large.ico"},
+        {"0000.cur", "images\\arrow.cur"},   {"0001.cur", "images\\paint.cur"},
+        {"0000.bmp", "images\\rgb3x2.bmp"},  {"0001.bmp", "images\\nine4.bmp"},
+        {"0002.bmp", "images\\grey8.bmp"},   {"0003.bmp", "images\\rle8.bmp"},
+        {"0004.bmp", "images\\mono1.bmp"},   {"0005.bmp", "images\\high16.bmp"},
+        {"0006.bmp", "images\\alpha32.bmp"}, {"0007.bmp", "images\\bf16.bmp"},
+        {"0008.bmp", "images\\bf32.bmp"},    {"0009.bmp", "images\\rle4.bmp"},
+        {"0000.gif", "images\\dots.gif"},    {"0000.jpg", "images\\photo.jpg"},
+        {"0000.mid", "media\\tune.mid"},     {"0000.mp3", "media\\beep.mp3"},
+        {"0001.mp3", "media\\click.mp3"},    {"0000.ogg", "media\\drip.ogg"},
+        {"0000.png", "images\\logo.png"},    {"0001.png", "images\\badge.png"},
+        {"0001.gif", "images\\stamp.gif"},   {"0001.jpg", "images\\card.jpg"},
+        {"0000.wav", "media\\chime.wav"},    {"000a.bmp", "images\\mono1.bmp"},
+        {"000b.bmp", "images\\grey8.bmp"},   {"0004.ico", "images\\mono.ico"},
+        {"0002.png", "images\\badge.png"},   {"0002.jpg", "images\\card.jpg"},
+        {"0002.gif", "images\\stamp.gif"},
+    };
     std::map<std::string, std::string> expected;
     for (const auto& file : files) expected[ext + file[0]] = file[1];
     return expected;
@@ -313,7 +300,7 @@ TEST(PelnoreRun, FixtureModuleGivesExactlyTheExpectedFiles) {
     // thumbnail inside the Exif block and a PNG with one wrong CRC give nothing.
     const char* appended[][2] = {
         {"0003.png", "images\\logo.png"},   {"000c.bmp", "images\\rgb3x2.bmp"},
-        {"0004.ico", "media\\pngicon.ico"}, {"0002.cur", "images\\arrow.cur"},
+        {"0005.ico", "media\\pngicon.ico"}, {"0002.cur", "images\\arrow.cur"},
         {"0001.mid", "media\\tune.mid"},    {"0001.ogg", "media\\drip.ogg"},
         {"0002.mp3", "media\\tone.mp3"},    {"0000.wmf", "media\\shapes.wmf"},
         {"0000.emf", "media\\shapes.emf"},  {"0003.jpg", "media\\exif.jpg"}};
