@@ -110,8 +110,8 @@ TEST(NeResources, TwinOfTheFixtureHoldsItsResourcesInTheLoadersOrder) {
             }
             EXPECT_EQ(at, found.size());
         }
-        // The fixture: three icon groups (one named) and two cursor groups.
-        EXPECT_EQ(5u, groups);
+        // The fixture: four icon groups (two named) and two cursor groups.
+        EXPECT_EQ(6u, groups);
         NeResource none;
         EXPECT_FALSE(FindNeResource(&copy.module, 3, 0x7FFF, &none));
         EXPECT_FALSE(FindNeResource(&copy.module, 14, 0x8001, &none));  // no 15-bit id

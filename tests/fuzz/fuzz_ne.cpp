@@ -19,8 +19,8 @@ namespace {
 // Lookups per input are capped so that an input with tens of thousands of
 // groups, each naming thousands of images, still runs in milliseconds; every
 // lookup walks the same bounded code.
-const size_t MAX_GROUPS_LOOKED_UP = 16;
-const size_t MAX_ENTRIES_LOOKED_UP = 32;
+const size_t MAX_GROUPS_LOOKED_UP = 8;
+const size_t MAX_ENTRIES_LOOKED_UP = 8;
 
 void Check(bool condition) {
     if (!condition) __builtin_trap();
