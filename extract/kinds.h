@@ -44,28 +44,36 @@ enum OutputNumbering {
 };
 
 struct OutputKind {
+    OutputKindId id;        // its place in the table
     const char* extension;  // with its dot
     unsigned ways;
     OutputNumbering numbering;
 };
 
-// In the order of the ids above.
+// In the order of the ids above, which the assertion below holds it to.
 constexpr OutputKind OUTPUT_KINDS[OUTPUT_KIND_COUNT] = {
-    {".ico", WAY_ASSEMBLED | WAY_STREAM, NUMBER_EACH_RESOURCE},
-    {".cur", WAY_ASSEMBLED | WAY_STREAM, NUMBER_EACH_RESOURCE},
-    {".bmp", WAY_ASSEMBLED | WAY_STREAM, NUMBER_EACH_RESOURCE},
-    {".avi", WAY_RIFF, NUMBER_EACH_FILE},
-    {".wav", WAY_RIFF, NUMBER_EACH_FILE},
-    {".ani", WAY_RIFF, NUMBER_EACH_FILE},
-    {".png", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
-    {".gif", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
-    {".jpg", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
-    {".mid", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
-    {".mp3", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
-    {".ogg", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
-    {".wmf", WAY_STREAM, NUMBER_EACH_FILE},
-    {".emf", WAY_STREAM, NUMBER_EACH_FILE},
+    {OUTPUT_ICON, ".ico", WAY_ASSEMBLED | WAY_STREAM, NUMBER_EACH_RESOURCE},
+    {OUTPUT_CURSOR, ".cur", WAY_ASSEMBLED | WAY_STREAM, NUMBER_EACH_RESOURCE},
+    {OUTPUT_BITMAP, ".bmp", WAY_ASSEMBLED | WAY_STREAM, NUMBER_EACH_RESOURCE},
+    {OUTPUT_AVI, ".avi", WAY_RIFF, NUMBER_EACH_FILE},
+    {OUTPUT_WAVE, ".wav", WAY_RIFF, NUMBER_EACH_FILE},
+    {OUTPUT_ANICURSOR, ".ani", WAY_RIFF, NUMBER_EACH_FILE},
+    {OUTPUT_PNG, ".png", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
+    {OUTPUT_GIF, ".gif", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
+    {OUTPUT_JPEG, ".jpg", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
+    {OUTPUT_MIDI, ".mid", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
+    {OUTPUT_MP3, ".mp3", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
+    {OUTPUT_OGG, ".ogg", WAY_CONTENT | WAY_STREAM, NUMBER_EACH_FILE},
+    {OUTPUT_WMF, ".wmf", WAY_STREAM, NUMBER_EACH_FILE},
+    {OUTPUT_EMF, ".emf", WAY_STREAM, NUMBER_EACH_FILE},
 };
+
+constexpr bool KindsInTheirPlaces() {
+    for (int kind = 0; kind < OUTPUT_KIND_COUNT; kind++)
+        if (OUTPUT_KINDS[kind].id != kind || OUTPUT_KINDS[kind].extension == nullptr) return false;
+    return true;
+}
+static_assert(KindsInTheirPlaces(), "OUTPUT_KINDS has a row for every id, in the ids' order");
 
 constexpr KindMask KindBit(int kind) {
     return 1u << kind;
