@@ -148,14 +148,13 @@ void ReadData(const PeModule* module, uint32_t relative, PeResource* resource) {
     resource->size = Smaller(ReadLE32(entry + 4), module->fileSize - offset);
 }
 
-// The bytes of a name entry (its offset field) in the first wanted language
-// that leads to a data entry, else in its first language, as the loader picks
-// a language for a request of the neutral one. A language entry that is a
-// directory leads nowhere. The loader would go on past a first entry that is
-// a directory to the first one that is not; only the first is taken here, so
-// that a name costs a few binary searches whatever its directory holds.
-// The index of the language entry that a name is taken in, as above; false
-// when it has none that leads to data.
+// The index of the language entry that a name is taken in: the first wanted
+// language that leads to a data entry, else its first language, as the loader
+// picks a language for a request of the neutral one. A language entry that is
+// a directory leads nowhere. The loader would go on past a first entry that
+// is a directory to the first one that is not; only the first is taken here,
+// so that a name costs a few binary searches whatever its directory holds.
+// False when none leads to data.
 bool ChooseLanguage(const PeModule* module, const Directory* held, const PeLanguages* languages,
                     size_t* index) {
     for (size_t i = 0; i < languages->count; i++)
@@ -166,6 +165,7 @@ bool ChooseLanguage(const PeModule* module, const Directory* held, const PeLangu
     return held->count > 0 && !(EntryOffset(module, held, 0) & HIGH_BIT);
 }
 
+// The bytes of a name entry (its offset field) in the language chosen so.
 void ReadLanguages(const PeModule* module, const Directory* names, uint32_t offsetField,
                    const PeLanguages* languages, PeResource* resource) {
     Directory held;
