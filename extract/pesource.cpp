@@ -123,22 +123,28 @@ void EnumPeSourceTypes(const ResourceSource* source, ResourceTypeVisitor visit, 
     EnumPeTypes(&source->pe, OnPeType, &state);
 }
 
-void EnumPeSourceResources(const ResourceSource* source, const ResourceType* type,
-                           ResourceVisitor visit, void* context) {
+typedef size_t (*PeNameEnumerator)(const PeModule* module, size_t directory,
+                                   const PeLanguages* languages, PeResourceVisitor visit,
+                                   void* context);
+
+// The resources of a type through one of the reader's enumerations of names.
+void EnumPeSourceNames(const ResourceSource* source, const ResourceType* type,
+                       PeNameEnumerator enumerate, ResourceVisitor visit, void* context) {
     size_t directory = 0;
     if (!DirectoryOf(source, type, &directory)) return;
     NameVisit state = {visit, context};
     PeLanguages languages = LanguagesOf(source);
-    EnumPeResources(&source->pe, directory, &languages, OnPeResource, &state);
+    enumerate(&source->pe, directory, &languages, OnPeResource, &state);
+}
+
+void EnumPeSourceResources(const ResourceSource* source, const ResourceType* type,
+                           ResourceVisitor visit, void* context) {
+    EnumPeSourceNames(source, type, EnumPeResources, visit, context);
 }
 
 void EnumPeSourceOtherLanguages(const ResourceSource* source, const ResourceType* type,
                                 ResourceVisitor visit, void* context) {
-    size_t directory = 0;
-    if (!DirectoryOf(source, type, &directory)) return;
-    NameVisit state = {visit, context};
-    PeLanguages languages = LanguagesOf(source);
-    EnumPeOtherLanguages(&source->pe, directory, &languages, OnPeResource, &state);
+    EnumPeSourceNames(source, type, EnumPeOtherLanguages, visit, context);
 }
 
 struct NameSearch {

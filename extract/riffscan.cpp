@@ -231,6 +231,14 @@ size_t FindAnchorScalar(const AnchorTables* t, const unsigned char* buffer, size
     return RIFF_NOT_FOUND;
 }
 
+// The first of the positions that a vector step's mask marks (bit i for
+// block + i) whose four bytes the exact tables accept, or RIFF_NOT_FOUND.
+size_t FirstExactAnchor(const AnchorTables* t, const unsigned char* block, unsigned mask) {
+    for (size_t bit = 0; mask != 0; bit++, mask >>= 1)
+        if ((mask & 1) != 0 && ExactBuckets(t, block + bit) != 0) return bit;
+    return RIFF_NOT_FOUND;
+}
+
 PELNORE_TARGET_SSSE3 __m128i BucketsAt(const __m128i* low, const __m128i* high,
                                        const unsigned char* at, int slot) {
     __m128i bytes = _mm_loadu_si128((const __m128i*)(at + VECTOR_POSITIONS[slot]));
@@ -257,8 +265,8 @@ PELNORE_TARGET_SSSE3 size_t FindAnchorSsse3(const AnchorTables* t, const unsigne
                                         BucketsAt(low, high, buffer + at, 2));
         unsigned mask =
             ~(unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(buckets, _mm_setzero_si128())) & 0xFFFF;
-        for (size_t bit = 0; mask != 0; bit++, mask >>= 1)
-            if ((mask & 1) != 0 && ExactBuckets(t, buffer + at + bit) != 0) return at + bit;
+        size_t found = FirstExactAnchor(t, buffer + at, mask);
+        if (found != RIFF_NOT_FOUND) return at + found;
     }
     return FindAnchorScalar(t, buffer, at, valid);
 }
@@ -290,8 +298,8 @@ PELNORE_TARGET_AVX2 size_t FindAnchorAvx2(const AnchorTables* t, const unsigned 
                                            BucketsAt32(low, high, buffer + at, 2));
         unsigned mask =
             ~(unsigned)_mm256_movemask_epi8(_mm256_cmpeq_epi8(buckets, _mm256_setzero_si256()));
-        for (size_t bit = 0; mask != 0; bit++, mask >>= 1)
-            if ((mask & 1) != 0 && ExactBuckets(t, buffer + at + bit) != 0) return at + bit;
+        size_t found = FirstExactAnchor(t, buffer + at, mask);
+        if (found != RIFF_NOT_FOUND) return at + found;
     }
     return FindAnchorSsse3(t, buffer, at, valid);
 }
