@@ -181,7 +181,7 @@ bool IsValidDlgItem(HWND hwndDlg, int itemId) {
 
 // The work area, or the primary screen when the system will not give it, so
 // that a failed query never clamps the window against an empty rectangle.
-static RECT GetPlacementArea() {
+RECT GetPlacementArea() {
     RECT area = {0, 0, 0, 0};
     if (!GetWorkArea(&area)) {
         area.left = 0;
@@ -199,18 +199,26 @@ static void ClampSpan(LONG* start, LONG extent, LONG low, LONG high) {
     if (*start < low) *start = low;
 }
 
+// Moves the window's top-left corner to point (screen), clamped so that the
+// window lies inside the placement area.
+static void MoveWindowInsideArea(HWND window, POINT point) {
+    RECT area = GetPlacementArea();
+    ClampSpan(&point.x, GetWindowWidth(window), area.left, area.right);
+    ClampSpan(&point.y, GetWindowHeight(window), area.top, area.bottom);
+    ScreenToMoveCoordinates(window, &point);
+    MoveWindowTo(window, point.x, point.y);
+}
+
 void PlaceWindowAtCursor(HWND window) {
-    LONG width = GetWindowWidth(window);
-    LONG height = GetWindowHeight(window);
     POINT point = {0, 0};
     GetCursorPos(&point);
     // Signed division: the halves truncate toward zero.
-    OffsetPoint(&point, -(width / 2), -(height / 2));
-    RECT area = GetPlacementArea();
-    ClampSpan(&point.x, width, area.left, area.right);
-    ClampSpan(&point.y, height, area.top, area.bottom);
-    ScreenToMoveCoordinates(window, &point);
-    MoveWindowTo(window, point.x, point.y);
+    OffsetPoint(&point, -(GetWindowWidth(window) / 2), -(GetWindowHeight(window) / 2));
+    MoveWindowInsideArea(window, point);
+}
+
+void KeepWindowInWorkArea(HWND window) {
+    MoveWindowInsideArea(window, GetWindowOrigin(window));
 }
 
 BOOL TrackPopupMenuAt(POINT point, HWND window, HMENU menu) {

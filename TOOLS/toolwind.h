@@ -53,8 +53,12 @@ bool IsValidDlgItem(HWND dialog, int itemId);
 // procedure's "handled".
 BOOL SetDialogResult(HWND dialog, LRESULT result);
 
-// Placement and menus.
+// Placement and menus. The placement area is the work area, else the screen.
+RECT GetPlacementArea();
 void PlaceWindowAtCursor(HWND window);
+// Moves the window, at its size, back inside the placement area; its top-left
+// corner wins when it is larger.
+void KeepWindowInWorkArea(HWND window);
 BOOL TrackPopupMenuAt(POINT point, HWND window, HMENU menu);
 BOOL TrackPopupMenuAtCursor(HWND window, HMENU menu);
 

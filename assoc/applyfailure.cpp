@@ -7,8 +7,8 @@
 #include "../util/bounded.h"
 
 static const char kCaption[] = "pelnore の関連づけ";
-static const char kRegisterFailed[] = " ファイルへの関連づけを登録できませんでした。\r\n";
-static const char kRemoveFailed[] = " ファイルの関連づけを解除できませんでした。\r\n";
+static const char kRegisterFailed[] = "への関連づけを登録できませんでした。\r\n";
+static const char kRemoveFailed[] = "の関連づけを解除できませんでした。\r\n";
 static const char kAdvice[] =
     "\r\npelnore を「管理者として実行」で起動してから、もう一度設定してください。";
 
@@ -19,8 +19,7 @@ void BuildApplyFailureText(const FileTypeRow* table, const AssociationSettings* 
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
         DWORD bit = table[i].typeBit;
         if (!(failed & bit)) continue;
-        length += AppendBounded(text, length, "*");
-        length += AppendBounded(text, length, table[i].extension);
+        length += AppendBounded(text, length, table[i].label);
         length += AppendBounded(text, length,
                                 (edited->enabledMask & bit) ? kRegisterFailed : kRemoveFailed);
     }

@@ -1,6 +1,7 @@
 // The association dialog: one group of controls per file type whose detail area
-// opens and closes, track limits that pin the height, and OK applying only what
-// differs from the settings loaded when the dialog opened.
+// opens and closes, track limits that pin the height (to the work area at most,
+// scrolling what lies beyond), and OK applying only what differs from the
+// settings loaded when the dialog opened.
 #include "assocdlg.h"
 
 #include <stdlib.h>
@@ -31,31 +32,55 @@ enum GroupColumn {
 };
 
 struct ControlGroup {
+    int typeId;
     int controls[GROUP_CONTROL_COUNT];
 };
 
-// Indexed like the settings blocks: typeId - FILE_TYPE_ID_BASE of FileTypeTable.
-static const ControlGroup ControlGroupTable[FILE_TYPE_COUNT] = {
-    {{IDC_EXE_CHECK, IDC_EXE_DETAILS, IDC_EXE_KEY, IDC_EXE_KEY_LABEL, IDC_EXE_MENU,
-      IDC_EXE_MENU_LABEL, IDC_EXE_COMMAND, IDC_EXE_COMMAND_LABEL, IDC_EXE_GROUP}},
-    {{IDC_DLL_CHECK, IDC_DLL_DETAILS, IDC_DLL_KEY, IDC_DLL_KEY_LABEL, IDC_DLL_MENU,
-      IDC_DLL_MENU_LABEL, IDC_DLL_COMMAND, IDC_DLL_COMMAND_LABEL, IDC_DLL_GROUP}},
+// A group's controls are numbered from its base in the resource.
+constexpr ControlGroup GroupAt(int typeId, int base) {
+    return {typeId,
+            {base + IDC_OFFSET_CHECK, base + IDC_OFFSET_DETAILS, base + IDC_OFFSET_KEY,
+             base + IDC_OFFSET_KEY_LABEL, base + IDC_OFFSET_MENU, base + IDC_OFFSET_MENU_LABEL,
+             base + IDC_OFFSET_COMMAND, base + IDC_OFFSET_COMMAND_LABEL, base + IDC_OFFSET_GROUP}};
+}
+
+// Row i belongs to FileTypeTable[i]; every loop over the groups visits them so.
+static constexpr ControlGroup ControlGroupTable[] = {
+    GroupAt(FILE_TYPE_FOLDER, IDC_FOLDER_BASE),
+    GroupAt(FILE_TYPE_FOLDER_BACKGROUND, IDC_FOLDER_BACKGROUND_BASE),
+    GroupAt(FILE_TYPE_EXE, IDC_EXE_BASE),
+    GroupAt(FILE_TYPE_DLL, IDC_DLL_BASE),
+    GroupAt(FILE_TYPE_OCX, IDC_OCX_BASE),
+    GroupAt(FILE_TYPE_CPL, IDC_CPL_BASE),
+    GroupAt(FILE_TYPE_SCR, IDC_SCR_BASE),
+    GroupAt(FILE_TYPE_ICL, IDC_ICL_BASE),
+    GroupAt(FILE_TYPE_MUN, IDC_MUN_BASE),
 };
 
-// The controls that follow a width change: moved along, or widened.
-struct ResizeRow {
-    int id;
-    bool moves;
-};
+constexpr bool GroupsFollowFileTypeTable() {
+    if (sizeof(ControlGroupTable) / sizeof(ControlGroupTable[0]) != FILE_TYPE_COUNT) return false;
+    for (int i = 0; i < FILE_TYPE_COUNT; i++)
+        if (ControlGroupTable[i].typeId != FileTypeTable[i].typeId) return false;
+    return true;
+}
 
-enum { RESIZE_ROW_COUNT = 12 };
+static_assert(GroupsFollowFileTypeTable(),
+              "ControlGroupTable needs one row per FileTypeTable row, in its order");
 
-static const ResizeRow ResizeLayoutTable[RESIZE_ROW_COUNT] = {
-    {IDC_EXE_DETAILS, true},  {IDC_EXE_KEY, false},   {IDC_EXE_MENU, false},
-    {IDC_EXE_COMMAND, false}, {IDC_EXE_GROUP, false}, {IDC_DLL_DETAILS, true},
-    {IDC_DLL_KEY, false},     {IDC_DLL_MENU, false},  {IDC_DLL_COMMAND, false},
-    {IDC_DLL_GROUP, false},   {IDOK, true},           {IDCANCEL, true},
-};
+// Controls outside the groups: they move with what lies below an opened or
+// closed detail area, and only OK and Cancel follow a width change.
+static const int kLooseControls[] = {IDC_HEADING_FOLDERS, IDC_HEADING_PROGRAMS, IDC_HEADING_MODULES,
+                                     IDOK, IDCANCEL};
+
+// Per group the details button moves along a width change and the three edits
+// and the group box grow with it; then OK and Cancel move.
+enum { GROWING_COLUMN_COUNT = 4, RESIZED_CONTROL_COUNT = FILE_TYPE_COUNT * 5 + 2 };
+static const GroupColumn kGrowingColumns[GROWING_COLUMN_COUNT] = {
+    COLUMN_KEY_EDIT, COLUMN_MENU_EDIT, COLUMN_COMMAND_EDIT, COLUMN_GROUP_BOX};
+
+// Template units: the bottom margin below OK and Cancel, and one step of the
+// scroll bar's arrows (the height of a group with its details closed).
+enum { BOTTOM_MARGIN_UNITS = 5, SCROLL_LINE_UNITS = 22 };
 
 static const char kShowDetailsText[] = "<< 詳細";
 static const char kHideDetailsText[] = "詳細 >>";
@@ -83,7 +108,11 @@ struct AssociationDialogState {
     DWORD detailsMask;           // type bits of the groups whose details are shown
     SIZE keptClientSize;
     LONG keptWindowWidth;
-    LONG keptWindowHeight;
+    LONG keptWindowHeight;  // the height the track limits pin: the content's, at most the work
+                            // area's
+    int scrollPos;          // pixels of content scrolled above the client area
+    int bottomMargin;       // pixels below OK and Cancel
+    int scrollLine;         // pixels of one arrow step
     // The kept sizes are valid; messages that arrive earlier get default handling.
     bool initialised;
 };
@@ -96,7 +125,9 @@ static AssociationDialogState* StateOf(HWND dialog) {
 }
 
 static const ControlGroup* GroupOfType(int typeId) {
-    return &ControlGroupTable[typeId - FILE_TYPE_ID_BASE];
+    for (const ControlGroup& group : ControlGroupTable)
+        if (group.typeId == typeId) return &group;
+    return &ControlGroupTable[0];  // unreachable: the table holds every type
 }
 
 static FileTypeSettings* BlockOfType(AssociationSettings* settings, int typeId) {
@@ -109,6 +140,137 @@ static void SetItemTextIfExists(HWND dialog, int id, const char* text) {
 
 static void GetItemTextIfExists(HWND dialog, int id, char* text, int capacity) {
     if (IsValidDlgItem(dialog, id)) GetDlgItemTextA(dialog, id, text, capacity);
+}
+
+// ---------------------------------------------------------------- height and scrolling
+
+static int MapDialogUnitsY(HWND dialog, int units) {
+    RECT r = {0, 0, 0, units};
+    MapDialogRect(dialog, &r);
+    return r.bottom;
+}
+
+// Client pixels that everything needs, from the content's top to the margin
+// below OK, whatever part of it is scrolled away.
+static LONG ContentHeight(HWND dialog, const AssociationDialogState* state) {
+    POINT okBottom = {0, GetDlgItemBottom(dialog, IDOK)};
+    ScreenToClient(dialog, &okBottom);
+    return okBottom.y + state->scrollPos + state->bottomMargin;
+}
+
+// Moves every child by dy: all of them, also the hidden and those outside the
+// client area, which a scroll of the window's pixels would leave behind.
+static void OffsetAllChildren(HWND dialog, int dy) {
+    HDWP batch = BeginDeferWindowPos(FILE_TYPE_COUNT * GROUP_CONTROL_COUNT + 8);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT))
+        DeferOffsetWindow(&batch, child, 0, dy, 0, 0);
+    if (batch != nullptr) EndDeferWindowPos(batch);
+    InvalidateRect(dialog, nullptr, TRUE);
+}
+
+// Scrolls the content so that pos pixels lie above the client area, kept
+// between the top and the end of the content.
+static void ScrollContentTo(HWND dialog, int pos) {
+    AssociationDialogState* state = StateOf(dialog);
+    RECT client;
+    GetClientRect(dialog, &client);
+    int last = (int)(ContentHeight(dialog, state) - RectHeight(&client));
+    if (pos > last) pos = last;
+    if (pos < 0) pos = 0;
+    if (pos != state->scrollPos) {
+        OffsetAllChildren(dialog, state->scrollPos - pos);
+        state->scrollPos = pos;
+    }
+    SetScrollPos(dialog, SB_VERT, pos, TRUE);
+}
+
+// The scroll bar shows only while the content is taller than the client area.
+static void UpdateScrollBar(HWND dialog) {
+    AssociationDialogState* state = StateOf(dialog);
+    RECT client;
+    GetClientRect(dialog, &client);
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_PAGE;
+    info.nMax = (int)ContentHeight(dialog, state) - 1;
+    info.nPage = (UINT)RectHeight(&client);
+    SetScrollInfo(dialog, SB_VERT, &info, TRUE);
+    ScrollContentTo(dialog, state->scrollPos);
+}
+
+// The window takes the content's height, but never more than the work area:
+// what does not fit is reached with the scroll bar. The track limits pin the
+// height, so the kept one changes before the resize.
+static void FitWindowToContent(HWND dialog) {
+    AssociationDialogState* state = StateOf(dialog);
+    RECT client;
+    GetClientRect(dialog, &client);
+    LONG frame = GetWindowHeight(dialog) - RectHeight(&client);
+    LONG wanted = frame + ContentHeight(dialog, state);
+    RECT area = GetPlacementArea();
+    state->keptWindowHeight = wanted < RectHeight(&area) ? wanted : RectHeight(&area);
+    ResizeWindowTo(dialog, GetWindowWidth(dialog), state->keptWindowHeight);
+    KeepWindowInWorkArea(dialog);
+    UpdateScrollBar(dialog);
+}
+
+static void OnVScroll(HWND dialog, int request) {
+    AssociationDialogState* state = StateOf(dialog);
+    if (state == nullptr || !state->initialised) return;
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    GetScrollInfo(dialog, SB_VERT, &info);
+    int pos = state->scrollPos;
+    switch (request) {
+        case SB_LINEUP:
+            pos -= state->scrollLine;
+            break;
+        case SB_LINEDOWN:
+            pos += state->scrollLine;
+            break;
+        case SB_PAGEUP:
+            pos -= (int)info.nPage;
+            break;
+        case SB_PAGEDOWN:
+            pos += (int)info.nPage;
+            break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION:
+            pos = info.nTrackPos;
+            break;
+        case SB_TOP:
+            pos = 0;
+            break;
+        case SB_BOTTOM:
+            pos = info.nMax;
+            break;
+        default:
+            return;
+    }
+    ScrollContentTo(dialog, pos);
+}
+
+// Three arrow steps per notch; nothing moves while everything fits.
+static void OnMouseWheel(HWND dialog, WPARAM wParam) {
+    AssociationDialogState* state = StateOf(dialog);
+    if (state == nullptr || !state->initialised) return;
+    int notches = GET_WHEEL_DELTA_WPARAM(wParam);
+    ScrollContentTo(dialog, state->scrollPos - notches * 3 * state->scrollLine / WHEEL_DELTA);
+}
+
+// An edit that takes the focus (by Tab, say) is scrolled into the client area.
+static void ScrollIntoView(HWND dialog, HWND control) {
+    AssociationDialogState* state = StateOf(dialog);
+    RECT r, client;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, dialog, (POINT*)&r, 2);
+    GetClientRect(dialog, &client);
+    if (r.top < 0)
+        ScrollContentTo(dialog, state->scrollPos + (int)r.top);
+    else if (r.bottom > client.bottom)
+        ScrollContentTo(dialog, state->scrollPos + (int)(r.bottom - client.bottom));
 }
 
 // ---------------------------------------------------------------- group operations
@@ -126,9 +288,10 @@ static void MoveGroupDown(HWND dialog, const ControlGroup* group, int delta) {
             OffsetDlgItem(dialog, group->controls[c], delta);
 }
 
-// Hidden controls keep their places; what lies below the group moves, and the
-// window grows or shrinks by the height of the detail area.
-static void ShowGroupDetails(HWND dialog, int typeId, bool show) {
+// Hidden controls keep their places; the groups, headings and buttons below
+// the group move by the height of its detail area. A group is judged by its
+// group box, as its hidden details may reach into the rows below it.
+static void ToggleGroupDetails(HWND dialog, int typeId, bool show) {
     const ControlGroup* group = GroupOfType(typeId);
     int detailsButton = group->controls[COLUMN_DETAILS_BUTTON];
     int groupBox = group->controls[COLUMN_GROUP_BOX];
@@ -140,23 +303,25 @@ static void ShowGroupDetails(HWND dialog, int typeId, bool show) {
     LONG buttonBottom = GetDlgItemBottom(dialog, detailsButton);
     int delta = (int)(GetDlgItemBottom(dialog, groupBox) - buttonBottom);
     if (!show) delta = -delta;
-    for (int i = 0; i < FILE_TYPE_COUNT; i++) {
-        const ControlGroup* other = &ControlGroupTable[i];
-        if (other == group) continue;
-        if (GetDlgItemTop(dialog, other->controls[COLUMN_GROUP_BOX]) > buttonBottom)
-            MoveGroupDown(dialog, other, delta);
+    for (const ControlGroup& other : ControlGroupTable) {
+        if (&other == group) continue;
+        if (GetDlgItemTop(dialog, other.controls[COLUMN_GROUP_BOX]) > buttonBottom)
+            MoveGroupDown(dialog, &other, delta);
     }
-    OffsetDlgItem(dialog, IDOK, delta);
-    OffsetDlgItem(dialog, IDCANCEL, delta);
-    // The track limits pin the height to the kept one, so it changes first.
-    StateOf(dialog)->keptWindowHeight += delta;
-    InflateWindow(dialog, 0, delta);
+    for (int id : kLooseControls)
+        if (IsValidDlgItem(dialog, id) && GetDlgItemTop(dialog, id) > buttonBottom)
+            OffsetDlgItem(dialog, id, delta);
+}
+
+static void ShowGroupDetails(HWND dialog, int typeId, bool show) {
+    ToggleGroupDetails(dialog, typeId, show);
+    FitWindowToContent(dialog);
 }
 
 static void WriteDialogSettings(HWND dialog, const AssociationSettings* settings) {
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
         const FileTypeRow* type = &FileTypeTable[i];
-        const ControlGroup* group = GroupOfType(type->typeId);
+        const ControlGroup* group = &ControlGroupTable[i];
         const FileTypeSettings* block = &settings->types[type->typeId - FILE_TYPE_ID_BASE];
         int checkBox = group->controls[COLUMN_CHECK_BOX];
         if (IsValidDlgItem(dialog, checkBox)) {
@@ -178,7 +343,7 @@ static void ReadDialogSettings(HWND dialog, const AssociationSettings* loadedSet
     settings->enabledMask = 0;
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
         const FileTypeRow* type = &FileTypeTable[i];
-        const ControlGroup* group = GroupOfType(type->typeId);
+        const ControlGroup* group = &ControlGroupTable[i];
         int checkBox = group->controls[COLUMN_CHECK_BOX];
         if (IsValidDlgItem(dialog, checkBox) && IsDlgButtonChecked(dialog, checkBox) == BST_CHECKED)
             settings->enabledMask |= type->typeBit;
@@ -256,14 +421,18 @@ static BOOL OnInitDialog(HWND dialog, LPARAM creationParameter) {
         return FALSE;
     }
     SetShellIcons(dialog);
-    PlaceWindowAtCursor(dialog);
     KeepInitialSizes(dialog, state);
+    state->bottomMargin = MapDialogUnitsY(dialog, BOTTOM_MARGIN_UNITS);
+    state->scrollLine = MapDialogUnitsY(dialog, SCROLL_LINE_UNITS);
     state->initialised = true;
     LoadAssociationSettings(g_verbRoots, &state->loaded);
     state->detailsMask = 0;
     AddSystemMenuItems(dialog);
-    for (int i = 0; i < FILE_TYPE_COUNT; i++)
-        ShowGroupDetails(dialog, FileTypeTable[i].typeId, false);
+    for (const FileTypeRow& type : FileTypeTable) ToggleGroupDetails(dialog, type.typeId, false);
+    FitWindowToContent(dialog);
+    // Centred at the size it opens with, not at the template's, which is every
+    // detail area open and may be taller than the screen.
+    PlaceWindowAtCursor(dialog);
     WriteDialogSettings(dialog, &state->loaded);
     return FALSE;
 }
@@ -290,7 +459,7 @@ static void OnOk(HWND dialog) {
 static bool OnGroupCommand(HWND dialog, int id) {
     for (int i = 0; i < FILE_TYPE_COUNT; i++) {
         const FileTypeRow* type = &FileTypeTable[i];
-        const ControlGroup* group = GroupOfType(type->typeId);
+        const ControlGroup* group = &ControlGroupTable[i];
         if (id == group->controls[COLUMN_CHECK_BOX]) {
             EnableGroupFields(dialog, type->typeId, IsDlgButtonChecked(dialog, id) == BST_CHECKED);
             return true;
@@ -306,7 +475,11 @@ static bool OnGroupCommand(HWND dialog, int id) {
     return false;
 }
 
-static BOOL OnCommand(HWND dialog, int id) {
+static BOOL OnCommand(HWND dialog, int id, int code, HWND control) {
+    if (code == EN_SETFOCUS) {
+        ScrollIntoView(dialog, control);
+        return TRUE;
+    }
     if (id == IDOK) {
         OnOk(dialog);
         return TRUE;
@@ -334,17 +507,17 @@ static BOOL OnSysCommand(HWND dialog, int id) {
 static void OnSize(HWND dialog, WPARAM kind, LPARAM lParam) {
     AssociationDialogState* state = StateOf(dialog);
     if (kind == SIZE_MINIMIZED || state == nullptr || !state->initialised) return;
-    HDWP batch = BeginDeferWindowPos(RESIZE_ROW_COUNT);
+    HDWP batch = BeginDeferWindowPos(RESIZED_CONTROL_COUNT);
     if (batch == nullptr) return;
     int dx = (int)LOWORD(lParam) - (int)state->keptClientSize.cx;
-    for (int i = 0; i < RESIZE_ROW_COUNT; i++) {
-        const ResizeRow* row = &ResizeLayoutTable[i];
-        if (row->moves)
-            DeferOffsetDlgItem(&batch, dialog, row->id, dx, 0, 0, 0);
-        else
-            DeferOffsetDlgItem(&batch, dialog, row->id, 0, 0, dx, 0);
+    for (const ControlGroup& group : ControlGroupTable) {
+        DeferOffsetDlgItem(&batch, dialog, group.controls[COLUMN_DETAILS_BUTTON], dx, 0, 0, 0);
+        for (GroupColumn column : kGrowingColumns)
+            DeferOffsetDlgItem(&batch, dialog, group.controls[column], 0, 0, dx, 0);
     }
-    EndDeferWindowPos(batch);
+    DeferOffsetDlgItem(&batch, dialog, IDOK, dx, 0, 0, 0);
+    DeferOffsetDlgItem(&batch, dialog, IDCANCEL, dx, 0, 0, 0);
+    if (batch != nullptr) EndDeferWindowPos(batch);
     state->keptClientSize.cx = LOWORD(lParam);
     state->keptClientSize.cy = HIWORD(lParam);
 }
@@ -384,11 +557,17 @@ INT_PTR CALLBACK AssociationDialogProc(HWND dialog, UINT message, WPARAM wParam,
         case WM_INITDIALOG:
             return OnInitDialog(dialog, lParam);
         case WM_COMMAND:
-            return OnCommand(dialog, LOWORD(wParam));
+            return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam), (HWND)lParam);
         case WM_SYSCOMMAND:
             return OnSysCommand(dialog, LOWORD(wParam));
         case WM_SIZE:
             OnSize(dialog, wParam, lParam);
+            return TRUE;
+        case WM_VSCROLL:
+            OnVScroll(dialog, LOWORD(wParam));
+            return TRUE;
+        case WM_MOUSEWHEEL:
+            OnMouseWheel(dialog, wParam);
             return TRUE;
         case WM_GETMINMAXINFO:
             return OnGetMinMaxInfo(dialog, (MINMAXINFO*)lParam);
@@ -402,7 +581,7 @@ INT_PTR CALLBACK AssociationDialogProc(HWND dialog, UINT message, WPARAM wParam,
 }
 
 bool ShowAssociationDialog() {
-    // About 137 KB: too much for the stack. The dialog takes it over (and sets
+    // About 600 KB: too much for the stack. The dialog takes it over (and sets
     // this pointer to null) at WM_INITDIALOG; a dialog that never got that far
     // leaves it here to be freed.
     AssociationDialogState* state = NewDialogState();

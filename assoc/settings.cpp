@@ -11,11 +11,6 @@
 #include "../util/mbstring.h"
 #include "../util/pathpart.h"
 
-const FileTypeRow FileTypeTable[FILE_TYPE_COUNT] = {
-    {1000, 1, ".exe"},
-    {1001, 2, ".dll"},
-};
-
 static const char kVerbKeyName[] = "pelnore";
 static const char kDefaultMenuText[] = "リソースを抜き出す";
 static const char kShellKeyName[] = "shell";
@@ -101,6 +96,7 @@ const VerbRoots kSystemVerbRoots = {
     {HKEY_CURRENT_USER, "Software\\Classes", "HKEY_CURRENT_USER\\Software\\Classes",
      &kWin32RegistryWriter},
     FileTypeTable,
+    FILE_TYPE_COUNT,
 };
 
 // Room for a store's path, a class name and the three levels below it.
@@ -198,14 +194,19 @@ static void DeleteKeyIfEmpty(const RegistryWriter* w, HKEY parent, const char* n
 }
 
 // In the user's store, the shell and class keys that registering created are
-// removed again when the verb leaves them empty.
+// removed again when the verb leaves them empty; a class below another
+// ("Directory\Background") takes its empty parents along.
 static void PruneUserClassKey(const VerbStore* store, const char* className) {
     HKEY classesKey, classKey;
     if (!OpenSubKey(store->root, store->path, &classesKey)) return;
     if (OpenSubKey(classesKey, className, &classKey)) {
         DeleteKeyIfEmpty(store->writer, classKey, kShellKeyName);
         CloseKey(classKey);
-        DeleteKeyIfEmpty(store->writer, classesKey, className);
+        char level[CLASS_NAME_CAPACITY];
+        CopyBounded(level, sizeof(level), className);
+        do {
+            DeleteKeyIfEmpty(store->writer, classesKey, level);
+        } while (CutAtLastSeparator(level) != level);
     }
     CloseKey(classesKey);
 }
@@ -255,6 +256,13 @@ void ResolveFileClass(const VerbRoots* roots, const char* extension, char* class
         CopyBounded(className, CLASS_NAME_CAPACITY, value);
 }
 
+void ResolveVerbClass(const VerbRoots* roots, const char* fileType, char* className) {
+    if (fileType[0] == '.')
+        ResolveFileClass(roots, fileType, className);
+    else
+        CopyBounded(className, CLASS_NAME_CAPACITY, fileType);
+}
+
 // Opens name under the key and closes the key, so that only the deeper one stays open.
 static bool OpenOneLevelDown(HKEY* key, const char* name) {
     HKEY next;
@@ -265,9 +273,9 @@ static bool OpenOneLevelDown(HKEY* key, const char* name) {
 }
 
 // <class>\shell\pelnore in the view, opened one level at a time; never created.
-static bool OpenVerbKey(const VerbRoots* roots, const char* extension, HKEY* key) {
+static bool OpenVerbKey(const VerbRoots* roots, const char* fileType, HKEY* key) {
     char className[CLASS_NAME_CAPACITY];
-    ResolveFileClass(roots, extension, className);
+    ResolveVerbClass(roots, fileType, className);
     return OpenSubKey(roots->view, className, key) && OpenOneLevelDown(key, kShellKeyName) &&
            OpenOneLevelDown(key, kVerbKeyName);
 }
@@ -277,10 +285,10 @@ static bool OpenVerbKey(const VerbRoots* roots, const char* extension, HKEY* key
 // exists is written as well even when the shared write succeeded: on Windows
 // that write may even have gone into it, and a stale one would hide the new
 // values. A shared verb that cannot be changed is thus shadowed by the user's.
-bool RegisterVerb(const VerbRoots* roots, const char* extension, const char* menuText,
+bool RegisterVerb(const VerbRoots* roots, const char* fileType, const char* menuText,
                   const char* commandLine) {
     char className[CLASS_NAME_CAPACITY];
-    ResolveFileClass(roots, extension, className);
+    ResolveVerbClass(roots, fileType, className);
     bool userVerb = StoreHasVerb(&roots->user, className);
     bool sharedWritten = WriteVerbTo(&roots->shared, className, menuText, commandLine);
     if (sharedWritten && !userVerb) return true;
@@ -289,17 +297,17 @@ bool RegisterVerb(const VerbRoots* roots, const char* extension, const char* men
 
 // The user's verb first, so that the shared one is what the view then shows;
 // the type is off only when neither is left.
-bool UnregisterVerb(const VerbRoots* roots, const char* extension) {
+bool UnregisterVerb(const VerbRoots* roots, const char* fileType) {
     char className[CLASS_NAME_CAPACITY];
-    ResolveFileClass(roots, extension, className);
+    ResolveVerbClass(roots, fileType, className);
     bool userRemoved = RemoveVerbFrom(&roots->user, className);
     bool sharedRemoved = RemoveVerbFrom(&roots->shared, className);
     return userRemoved && sharedRemoved;
 }
 
-bool ReadVerb(const VerbRoots* roots, const char* extension, char* menuText, char* commandLine) {
+bool ReadVerb(const VerbRoots* roots, const char* fileType, char* menuText, char* commandLine) {
     HKEY verbKey, commandKey;
-    if (!OpenVerbKey(roots, extension, &verbKey)) return false;
+    if (!OpenVerbKey(roots, fileType, &verbKey)) return false;
     ReadDefaultValue(verbKey, menuText, MENU_TEXT_CAPACITY);
     if (!OpenSubKey(verbKey, kCommandKeyName, &commandKey)) {
         CloseKey(verbKey);
@@ -324,11 +332,11 @@ static void ReadProgramPathForVerb(char* path /* PATH_CAPACITY */) {
     GetModulePath(nullptr, path, PATH_CAPACITY);
 }
 
-size_t BuildDefaultCommandLine(char* buffer) {
+size_t BuildDefaultCommandLine(const char* argument, char* buffer) {
     char path[PATH_CAPACITY];
     ReadProgramPathForVerb(path);
     buffer[0] = '\0';
-    const char* pieces[] = {"\"", path, "\"", " ", "\"", "%1", "\""};
+    const char* pieces[] = {"\"", path, "\"", " ", "\"", argument, "\""};
     size_t length = 0;
     for (const char* piece : pieces) length += AppendBounded(buffer, length, piece);
     return length + 1;
@@ -356,18 +364,18 @@ static void BuildHoldingKeyText(const VerbRoots* roots, const char* className, b
 
 void LoadAssociationSettings(const VerbRoots* roots, AssociationSettings* settings) {
     settings->enabledMask = 0;
-    for (int i = 0; i < FILE_TYPE_COUNT; i++) {
+    for (int i = 0; i < roots->fileTypeCount; i++) {
         const FileTypeRow* type = &roots->fileTypes[i];
         FileTypeSettings* block = &settings->types[type->typeId - FILE_TYPE_ID_BASE];
         char className[CLASS_NAME_CAPACITY];
-        ResolveFileClass(roots, type->extension, className);
-        bool registered = ReadVerb(roots, type->extension, block->menuText, block->commandLine);
+        ResolveVerbClass(roots, type->name, className);
+        bool registered = ReadVerb(roots, type->name, block->menuText, block->commandLine);
         BuildHoldingKeyText(roots, className, registered, block->keyText);
         if (registered) {
             settings->enabledMask |= type->typeBit;
         } else {
             CopyBounded(block->menuText, MENU_TEXT_CAPACITY, kDefaultMenuText);
-            BuildDefaultCommandLine(block->commandLine);
+            BuildDefaultCommandLine(type->argument, block->commandLine);
         }
     }
 }
@@ -390,14 +398,14 @@ DWORD DiffAssociationSettings(const AssociationSettings* edited,
 DWORD ApplyAssociationSettings(const VerbRoots* roots, const AssociationSettings* edited,
                                DWORD changed) {
     DWORD failed = 0;
-    for (int i = 0; i < FILE_TYPE_COUNT; i++) {
+    for (int i = 0; i < roots->fileTypeCount; i++) {
         const FileTypeRow* type = &roots->fileTypes[i];
         DWORD bit = type->typeBit;
         if (!(changed & bit)) continue;
         const FileTypeSettings* block = &edited->types[type->typeId - FILE_TYPE_ID_BASE];
         bool done = (edited->enabledMask & bit)
-                        ? RegisterVerb(roots, type->extension, block->menuText, block->commandLine)
-                        : UnregisterVerb(roots, type->extension);
+                        ? RegisterVerb(roots, type->name, block->menuText, block->commandLine)
+                        : UnregisterVerb(roots, type->name);
         if (!done) failed |= bit;
     }
     return failed;
