@@ -1,7 +1,7 @@
 // The association dialog in a real run of pelnore.exe without arguments, driven
 // from this process through its window messages; the registry is read back
-// afterwards. The shell keys of the .exe and .dll classes are saved before each
-// test and put back exactly afterwards.
+// afterwards, and the verbs it wrote are run as the shell runs them. The keys of
+// every file type are saved before each test and put back exactly afterwards.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -15,16 +15,59 @@
 #include "../support/testsupport.h"
 #include "regtools.h"
 
+#include <shellapi.h>  // after windows.h, which compat.h brings
+
 using testsupport::WindowRect;
 
 namespace {
 
 const char kDefaultMenu[] = "リソースを抜き出す";
 
-std::string ClassOf(const char* extension) {
+std::string ClassOf(const FileTypeRow& type) {
     char cls[CLASS_NAME_CAPACITY];
-    ResolveFileClass(&kSystemVerbRoots, extension, cls);
+    ResolveVerbClass(&kSystemVerbRoots, type.name, cls);
     return cls;
+}
+
+const FileTypeRow& RowOf(int typeId) {
+    for (const FileTypeRow& type : FileTypeTable)
+        if (type.typeId == typeId) return type;
+    return FileTypeTable[0];
+}
+
+// The verb's class key as Windows' merged classes view finds it: the user's
+// own classes first, then the machine's. Wine merges neither for the look-up.
+HKEY OpenVerbClassKey(const FileTypeRow& type) {
+    static char menu[MENU_TEXT_CAPACITY], command[COMMAND_LINE_CAPACITY], cls[CLASS_NAME_CAPACITY];
+    HKEY key = nullptr;
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        VerbRoots view = kSystemVerbRoots;
+        if (key || RegOpenKeyExA(root, "Software\\Classes", 0, KEY_READ, &view.view)) continue;
+        ResolveVerbClass(&view, type.name, cls);
+        if (ReadVerb(&view, type.name, menu, command))
+            RegOpenKeyExA(view.view, cls, 0, KEY_READ, &key);
+        RegCloseKey(view.view);
+    }
+    return key;
+}
+
+// Runs the verb "pelnore" on target through its class key, as Explorer would
+// after a right-click, and waits for the program; its exit code.
+DWORD RunVerb(int typeId, const std::string& target) {
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_CLASSKEY | SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = "pelnore";
+    info.lpFile = target.c_str();
+    info.hkeyClass = OpenVerbClassKey(RowOf(typeId));
+    DWORD code = 0xDEAD;
+    if (info.hkeyClass && ShellExecuteExA(&info) && info.hProcess) {
+        if (WaitForSingleObject(info.hProcess, 120000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(info.hProcess, &code);
+        CloseHandle(info.hProcess);
+    }
+    if (info.hkeyClass) RegCloseKey(info.hkeyClass);
+    return code;
 }
 
 std::string ItemText(HWND dialog, int id) {
@@ -43,7 +86,9 @@ RECT ItemRect(HWND dialog, int id) {
     return r;
 }
 
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void Click(HWND dialog, int id) {
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
 
 void SetText(HWND dialog, int id, const std::string& text) {
     SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, (LPARAM)text.c_str());
@@ -81,6 +126,12 @@ int MapBottomDistance(int top1, int height1, int top2, int height2) {
     return MapDialogY(top2) + MapDialogY(height2) - MapDialogY(top1) - MapDialogY(height1);
 }
 
+// The groups' first ids, in FileTypeTable order.
+const int kGroupBases[] = {IDC_FOLDER_BASE, IDC_FOLDER_BACKGROUND_BASE,
+                           IDC_EXE_BASE,    IDC_DLL_BASE,
+                           IDC_OCX_BASE,    IDC_CPL_BASE,
+                           IDC_SCR_BASE,    IDC_ICL_BASE,
+                           IDC_MUN_BASE};
 const int kExeDetailIds[] = {1102, 1122, 1103, 1123, 1104, 1124, 1101};
 const int kDllDetailIds[] = {1202, 1222, 1203, 1223, 1204, 1224, 1201};
 const int kDllGroupIds[] = {1200, 1206, 1202, 1222, 1203, 1223, 1204, 1224, 1201};
@@ -88,24 +139,21 @@ const int kDllGroupIds[] = {1200, 1206, 1202, 1222, 1203, 1223, 1204, 1224, 1201
 class AssocDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedExeExtension = regtools::Save(".exe");
-        savedDllExtension = regtools::Save(".dll");
-        // Windows always has both extension keys, a fresh Wine prefix has
-        // neither: make them as Windows has them, .exe naming its class.
-        if (!savedExeExtension.existed) {
-            if (regtools::KeyExists("exefile"))
-                regtools::WriteDefault(".exe", "exefile");
-            else
-                regtools::CreateKey(".exe");
+        // Windows has the folder classes and the extension keys, a fresh Wine
+        // prefix few of them: make them as Windows has them, .exe naming its class.
+        for (const char* folderClass : {"Directory", "Directory\\Background"})
+            Make(folderClass, "");
+        for (const FileTypeRow& type : FileTypeTable)
+            if (type.name[0] == '.')
+                Make(type.name, type.typeId == FILE_TYPE_EXE && regtools::KeyExists("exefile")
+                                    ? "exefile"
+                                    : "");
+        for (const FileTypeRow& type : FileTypeTable) {
+            Keep(ClassOf(type) + "\\shell");
+            regtools::DeleteTree(ClassOf(type) + "\\shell\\pelnore");  // no verb anywhere
         }
-        if (!savedDllExtension.existed) regtools::CreateKey(".dll");
-        exeShell = ClassOf(".exe") + "\\shell";
-        dllShell = ClassOf(".dll") + "\\shell";
-        savedExe = regtools::Save(exeShell);
-        savedDll = regtools::Save(dllShell);
-        // A fresh state: no verb for either type.
-        regtools::DeleteTree(exeShell + "\\pelnore");
-        regtools::DeleteTree(dllShell + "\\pelnore");
+        exeShell = ClassOf(RowOf(FILE_TYPE_EXE)) + "\\shell";
+        dllShell = ClassOf(RowOf(FILE_TYPE_DLL)) + "\\shell";
     }
 
     void TearDown() override {
@@ -116,10 +164,17 @@ protected:
             CloseHandle(process.hProcess);
             CloseHandle(process.hThread);
         }
-        regtools::Restore(exeShell, savedExe);
-        regtools::Restore(dllShell, savedDll);
-        regtools::Restore(".exe", savedExeExtension);
-        regtools::Restore(".dll", savedDllExtension);
+        for (size_t i = saved.size(); i-- > 0;) regtools::Restore(saved[i].first, saved[i].second);
+    }
+
+    // Saves the tree to be put back after the test; whether it existed.
+    bool Keep(const std::string& path) {
+        saved.push_back({path, regtools::Save(path)});
+        return saved.back().second.existed;
+    }
+    void Make(const std::string& path, const std::string& cls) {
+        if (!Keep(path))
+            cls.empty() ? regtools::CreateKey(path) : regtools::WriteDefault(path, cls);
     }
 
     // Starts the program and waits until its dialog is initialised and shown.
@@ -161,7 +216,7 @@ protected:
     std::string DefaultCommand() { return "\"" + testsupport::PelnoreExe() + "\" \"%1\""; }
 
     std::string exeShell, dllShell;
-    regtools::Snapshot savedExe, savedDll, savedExeExtension, savedDllExtension;
+    std::vector<std::pair<std::string, regtools::Snapshot>> saved;
     PROCESS_INFORMATION process = {};
 };
 
@@ -172,8 +227,16 @@ TEST_F(AssocDialog, FreshStateShowsDefaultsAndCancelWritesNothing) {
     GetWindowTextA(dialog, caption, sizeof(caption));
     EXPECT_STREQ("pelnore の関連づけ", caption);
 
-    EXPECT_FALSE(Checked(dialog, IDC_EXE_CHECK));
-    EXPECT_FALSE(Checked(dialog, IDC_DLL_CHECK));
+    // Every row unticked and closed, with the defaults and the key OK would write.
+    for (size_t i = 0; i < FILE_TYPE_COUNT; i++) {
+        const FileTypeRow& type = FileTypeTable[i];
+        EXPECT_FALSE(Checked(dialog, kGroupBases[i])) << type.name;
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, kGroupBases[i] + IDC_OFFSET_GROUP)));
+        EXPECT_EQ("\"" + testsupport::PelnoreExe() + "\" \"" + type.argument + "\"",
+                  ItemText(dialog, kGroupBases[i] + IDC_OFFSET_COMMAND));
+        EXPECT_EQ("HKEY_CLASSES_ROOT\\" + ClassOf(type) + "\\shell\\pelnore",
+                  ItemText(dialog, kGroupBases[i] + IDC_OFFSET_KEY));
+    }
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXE_CHECK)));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXE_DETAILS)));
     for (int id : kExeDetailIds) {
@@ -312,15 +375,70 @@ TEST_F(AssocDialog, UntickingARegisteredTypeDeletesItsVerb) {
     EXPECT_TRUE(regtools::KeyExists(dllShell));
 }
 
+// The verbs as the dialog writes them, run as the shell runs them: on a folder
+// and in its empty space, on an extension without a class of its own (.icl)
+// and on one with a class (.cpl). Each gives the files that the same argument
+// given to pelnore directly gives. Unticking one row leaves the others.
+TEST_F(AssocDialog, VerbsWrittenByTheDialogRunAsTheirArgumentsWould) {
+    std::string root = testsupport::ScratchDir("verbs");
+    testsupport::Bytes module;
+    ASSERT_TRUE(
+        testsupport::ReadFileBytes(testsupport::TestDir() + "\\fixtures\\fixture.dll", &module));
+    for (std::string top : {"\\direct", "\\folder", "\\background", "\\files"}) {
+        for (std::string dir : {top, top + "\\game", top + "\\game\\sub"})
+            ASSERT_TRUE(CreateDirectoryA((root + dir).c_str(), nullptr));
+        for (std::string name : {"\\game\\sub\\a.dll", "\\lib.icl", "\\panel.cpl"})
+            ASSERT_TRUE(
+                testsupport::WriteFileBytes(root + top + name, module.data(), module.size()));
+    }
+    const int ticked[] = {IDC_FOLDER_BASE, IDC_FOLDER_BACKGROUND_BASE, IDC_ICL_BASE, IDC_CPL_BASE};
+    HWND dialog = Start();
+    ASSERT_NE(nullptr, dialog);
+    for (int base : ticked) Click(dialog, base);
+    for (int base : ticked) printf("ticked: %s\n", ItemText(dialog, base + IDC_OFFSET_KEY).c_str());
+    Click(dialog, IDOK);
+    ASSERT_EQ(0u, WaitForExit());
+
+    std::string direct = root + "\\direct";
+    ASSERT_TRUE(testsupport::RunPelnore(testsupport::Quote(direct + "\\game") + " \"" + direct +
+                                            "\\lib.icl\" \"" + direct + "\\panel.cpl\"",
+                                        120000)
+                    .finished);
+    EXPECT_EQ(0u, RunVerb(FILE_TYPE_FOLDER, root + "\\folder\\game"));
+    EXPECT_EQ(0u, RunVerb(FILE_TYPE_FOLDER_BACKGROUND, root + "\\background\\game"));
+    EXPECT_EQ(0u, RunVerb(FILE_TYPE_ICL, root + "\\files\\lib.icl"));
+    EXPECT_EQ(0u, RunVerb(FILE_TYPE_CPL, root + "\\files\\panel.cpl"));
+    for (std::string output :
+         {"folder\\game\\sub\\a", "background\\game\\sub\\a", "files\\lib", "files\\panel"}) {
+        auto expected = testsupport::FolderContents(direct + output.substr(output.find('\\')));
+        EXPECT_EQ(expected, testsupport::FolderContents(root + "\\" + output)) << output;
+        printf("%s: %zu files\n", output.c_str(), expected.size());
+        EXPECT_FALSE(expected.empty());
+    }
+    EXPECT_FALSE(testsupport::FileExists(root + "\\folder\\lib"));  // the folder's walk only
+
+    dialog = Start();  // the verbs load as registered: OK keeps all but .icl's
+    ASSERT_NE(nullptr, dialog);
+    Click(dialog, IDC_ICL_BASE);
+    Click(dialog, IDOK);
+    ASSERT_EQ(0u, WaitForExit());
+    for (int typeId :
+         {FILE_TYPE_ICL, FILE_TYPE_FOLDER, FILE_TYPE_FOLDER_BACKGROUND, FILE_TYPE_CPL}) {
+        HKEY key = OpenVerbClassKey(RowOf(typeId));
+        EXPECT_EQ(typeId != FILE_TYPE_ICL, key != nullptr) << typeId;
+        if (key) RegCloseKey(key);
+    }
+}
+
 TEST_F(AssocDialog, DetailsMoveWhatLiesBelowAndSetTheTrackLimits) {
     HWND dialog = Start();
     ASSERT_NE(nullptr, dialog);
     // Details button bottom to group box bottom, in the template's dialog units.
     // The details button's bottom to its group box's bottom: 74 and 72 units.
-    int exeDelta = MapBottomDistance(7, 14, 25, 70);
-    int dllDelta = MapBottomDistance(103, 14, 119, 70);
+    int exeDelta = MapBottomDistance(217, 14, 235, 70);
+    int dllDelta = MapBottomDistance(313, 14, 331, 70);
     EXPECT_NEAR(MapDialogY(74), exeDelta, 1);
-    EXPECT_NEAR(MapDialogY(72), dllDelta, 1);
+    EXPECT_NEAR(MapDialogY(74), dllDelta, 1);
     ASSERT_GT(exeDelta, 0);
 
     RECT window0 = WindowRect(dialog);
@@ -394,7 +512,7 @@ TEST_F(AssocDialog, DetailsMoveWhatLiesBelowAndSetTheTrackLimits) {
     EXPECT_EQ(ok0.top, ItemRect(dialog, IDOK).top);
     EXPECT_EQ(ok0.left, ItemRect(dialog, IDOK).left);
 
-    // The .dll details move only OK and Cancel.
+    // The .dll details move what lies below it, never the .exe group.
     Click(dialog, IDC_DLL_DETAILS);
     for (int id : kDllDetailIds) EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, id))) << id;
     RECT window3 = WindowRect(dialog);
@@ -678,7 +796,8 @@ protected:
     VerbRoots userOnly = {HKEY_CLASSES_ROOT,
                           {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT", &regtools::kRefusingWriter},
                           regtools::kTestUserStore,
-                          FileTypeTable};
+                          FileTypeTable,
+                          FILE_TYPE_COUNT};
 };
 
 // Both stores refuse: the warning names what was not done and the way out,
@@ -690,7 +809,7 @@ TEST_F(AssocDialogRefused, NothingWritableSaysSoAndKeepsTheEdits) {
     UseVerbRoots(&nothing);
     ASSERT_NE(nullptr, Create());
     ShowWindow(dialog, SW_SHOWNA);
-    std::string exeClass = ClassOf(".exe");
+    std::string exeClass = ClassOf(RowOf(FILE_TYPE_EXE));
     std::string userVerb =
         std::string(regtools::kTestUserClasses) + "\\" + exeClass + "\\shell\\pelnore";
     EXPECT_EQ("HKEY_CURRENT_USER\\" + userVerb, ItemText(dialog, IDC_EXE_KEY));

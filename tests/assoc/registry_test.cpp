@@ -18,10 +18,8 @@ const char kExtB[] = ".plntestb";
 const char kClassA[] = "plntesta.file";
 const char kMissingClass[] = "plntest.nosuchclass";
 
-const FileTypeRow kTestTable[FILE_TYPE_COUNT] = {
-    {1000, 1, kExtA},
-    {1001, 2, kExtB},
-};
+const FileTypeRow kTestTable[] = {ExtensionRow(1000, kExtA, "*.plntesta ファイル"),
+                                  ExtensionRow(1001, kExtB, "*.plntestb ファイル")};
 
 class AssocRegistry : public ::testing::Test {
 protected:
@@ -43,7 +41,8 @@ protected:
     VerbRoots roots = {HKEY_CLASSES_ROOT,
                        {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT", &kWin32RegistryWriter},
                        regtools::kTestUserStore,
-                       kTestTable};
+                       kTestTable,
+                       2};
 };
 
 // The class key exists and the extension names it: the verb goes there.
@@ -152,7 +151,7 @@ TEST_F(AssocRegistry, VerbWithoutCommandLoadsAsNotRegistered) {
     EXPECT_EQ(0u, loaded.enabledMask);
     EXPECT_STREQ("リソースを抜き出す", loaded.types[0].menuText);
     char expected[COMMAND_LINE_CAPACITY];
-    BuildDefaultCommandLine(expected);
+    BuildDefaultCommandLine("%1", expected);
     EXPECT_STREQ(expected, loaded.types[0].commandLine);
     EXPECT_STREQ("HKEY_CLASSES_ROOT\\.plntesta\\shell\\pelnore", loaded.types[0].keyText);
 
@@ -330,7 +329,8 @@ protected:
     VerbRoots refused = {HKEY_CLASSES_ROOT,
                          {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT", &regtools::kRefusingWriter},
                          regtools::kTestUserStore,
-                         kTestTable};
+                         kTestTable,
+                         2};
 };
 
 // With no shared verb: registered, shown and removed in the user's key alone;
@@ -421,6 +421,18 @@ TEST_F(AssocUserFallback, SharedVerbThatCannotChangeIsShadowedOrReported) {
     EXPECT_FALSE(regtools::UserKeyExists(std::string(regtools::kTestUserClasses) + "\\" + kExtB));
 }
 
+// A name without a leading dot is a class key, here two levels deep: written
+// to the user's key and, when removed, taken away with the parent it made.
+TEST_F(AssocUserFallback, ClassKeyNameHoldsTheVerbAndPrunesItsParents) {
+    const char nested[] = "plntest.dir\\Background";
+    ASSERT_TRUE(RegisterVerb(&refused, nested, "背景", "bg %V"));
+    EXPECT_EQ("bg %V", UserDefault(UserVerb(nested) + "\\command"));
+    EXPECT_TRUE(UnregisterVerb(&refused, nested));
+    EXPECT_FALSE(
+        regtools::UserKeyExists(std::string(regtools::kTestUserClasses) + "\\plntest.dir"));
+    EXPECT_TRUE(regtools::UserKeyExists(regtools::kTestUserClasses));
+}
+
 TEST(AssocDefaults, DefaultCommandLineQuotesTheProgramPath) {
     char path[PATH_CAPACITY];
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
@@ -428,12 +440,10 @@ TEST(AssocDefaults, DefaultCommandLineQuotesTheProgramPath) {
     std::string expected = "\"" + std::string(path, n) + "\" \"%1\"";
     char buffer[COMMAND_LINE_CAPACITY];
     memset(buffer, 'X', sizeof(buffer));
-    EXPECT_EQ(expected.size() + 1, BuildDefaultCommandLine(buffer));
+    EXPECT_EQ(expected.size() + 1, BuildDefaultCommandLine("%1", buffer));
     EXPECT_EQ(expected, std::string(buffer));
-    EXPECT_STREQ(".exe", FileTypeTable[0].extension);
-    EXPECT_EQ(1u, FileTypeTable[0].typeBit);
-    EXPECT_STREQ(".dll", FileTypeTable[1].extension);
-    EXPECT_EQ(2u, FileTypeTable[1].typeBit);
+    BuildDefaultCommandLine("%V", buffer);  // the open folder of a background click
+    EXPECT_EQ("\"" + std::string(path, n) + "\" \"%V\"", std::string(buffer));
 }
 
 }  // namespace

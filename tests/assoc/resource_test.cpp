@@ -102,34 +102,54 @@ const DWORD EDIT = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | CV;
 const DWORD CHECK = BS_AUTOCHECKBOX | WS_TABSTOP | CV;
 const DWORD PUSH = BS_PUSHBUTTON | WS_TABSTOP | CV;
 
-const Item kItems[20] = {
-    {1100, "button", "*.exe ファイルに関連づける", CHECK, 7, 9, 93, 10},
-    {1106, "button", "<< 詳細", PUSH, 104, 7, 28, 14},
-    {1101, "button", "", BS_GROUPBOX | CV, 7, 25, 125, 70},
-    {1122, "static", "登録先", LABEL, 23, 41, 22, 8},
-    {1102, "edit", "", KEY, 49, 37, 73, 14},
-    {1123, "static", "メニュー", LABEL, 20, 59, 25, 8},
-    {1103, "edit", "", EDIT, 49, 54, 73, 14},
-    {1124, "static", "ｺﾏﾝﾄﾞﾗｲﾝ", LABEL, 15, 77, 30, 8},
-    {1104, "edit", "", EDIT, 49, 73, 73, 14},
-    {1200, "button", "*.dll ファイルに関連づける", CHECK, 7, 105, 92, 10},
-    {1206, "button", "<< 詳細", PUSH, 104, 103, 28, 14},
-    {1201, "button", "", BS_GROUPBOX | CV, 7, 119, 125, 70},
-    {1222, "static", "登録先", LABEL, 23, 135, 22, 8},
-    {1202, "edit", "", KEY, 49, 131, 73, 14},
-    {1223, "static", "メニュー", LABEL, 20, 153, 25, 8},
-    {1203, "edit", "", EDIT, 49, 148, 73, 14},
-    {1224, "static", "ｺﾏﾝﾄﾞﾗｲﾝ", LABEL, 15, 171, 30, 8},
-    {1204, "edit", "", EDIT, 49, 167, 73, 14},
-    {1, "button", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | CV, 32, 197, 50, 14},
-    {2, "button", "キャンセル", PUSH, 82, 197, 50, 14},
+const DWORD HEADING = SS_LEFT | WS_GROUP | CV;
+
+// The folder group's nine controls. Every group repeats them from its own base,
+// each 96 units below the last, 10 more below each heading.
+const Item kGroup[9] = {
+    {1300, "button", "フォルダに関連づける", CHECK, 7, 17, 114, 10},
+    {1306, "button", "<< 詳細", PUSH, 125, 15, 28, 14},
+    {1301, "button", "", BS_GROUPBOX | CV, 7, 33, 146, 70},
+    {1322, "static", "登録先", LABEL, 23, 49, 22, 8},
+    {1302, "edit", "", KEY, 49, 45, 94, 14},
+    {1323, "static", "メニュー", LABEL, 20, 67, 25, 8},
+    {1303, "edit", "", EDIT, 49, 62, 94, 14},
+    {1324, "static", "ｺﾏﾝﾄﾞﾗｲﾝ", LABEL, 15, 85, 30, 8},
+    {1304, "edit", "", EDIT, 49, 81, 94, 14},
 };
+
+std::vector<Item> ExpectedItems() {
+    static const char* const checks[] = {
+        "フォルダに関連づける",       "フォルダの背景に関連づける", "*.exe ファイルに関連づける",
+        "*.dll ファイルに関連づける", "*.ocx ファイルに関連づける", "*.cpl ファイルに関連づける",
+        "*.scr ファイルに関連づける", "*.icl ファイルに関連づける", "*.mun ファイルに関連づける"};
+    static const char* const headings[] = {"フォルダ", "プログラムとライブラリ",
+                                           "その他のモジュール"};
+    const int bases[] = {1300, 1400, 1100, 1200, 1500, 1600, 1700, 1800, 1900};
+    std::vector<Item> items;
+    for (int g = 0, shift = 0; g < 9; g++, shift += 96) {
+        if (g == 0 || g == 2 || g == 4) {
+            shift += g == 0 ? 0 : 10;
+            items.push_back(
+                {1010 + g / 2, "static", headings[g / 2], HEADING, 7, short(5 + shift), 146, 8});
+        }
+        for (Item item : kGroup) {
+            item.id += bases[g] - 1300;
+            item.y = short(item.y + shift);
+            if (item.id == bases[g]) item.text = checks[g];
+            items.push_back(item);
+        }
+    }
+    items.push_back({1, "button", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | CV, 53, 899, 50, 14});
+    items.push_back({2, "button", "キャンセル", PUSH, 103, 899, 50, 14});
+    return items;
+}
 
 class AssocResource : public ::testing::Test {
 protected:
     void SetUp() override {
-        module = LoadLibraryExA(testsupport::PelnoreExe().c_str(), nullptr,
-                                LOAD_LIBRARY_AS_DATAFILE);
+        module =
+            LoadLibraryExA(testsupport::PelnoreExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, module);
     }
     void TearDown() override {
@@ -142,17 +162,18 @@ TEST_F(AssocResource, DialogTemplateIsExact) {
     Resource r = FindModuleResource(module, RT_DIALOG, IDD_ASSOCIATION);
     ASSERT_NE(nullptr, r.data);
     Reader in = {r.data, r.size};
-    EXPECT_EQ(1u, in.Word());       // extended template
+    EXPECT_EQ(1u, in.Word());  // extended template
     EXPECT_EQ(0xFFFFu, in.Word());
-    EXPECT_EQ(0ul, in.Dword());     // help id
-    EXPECT_EQ(0ul, in.Dword());     // extended style
+    EXPECT_EQ(0ul, in.Dword());  // help id
+    EXPECT_EQ(0ul, in.Dword());  // extended style
     EXPECT_EQ(0x84CC0040ul, in.Dword());
+    std::vector<Item> items = ExpectedItems();
     unsigned count = in.Word();
-    EXPECT_EQ(20u, count);
+    EXPECT_EQ(items.size(), count);
     EXPECT_EQ(0, in.Short());
     EXPECT_EQ(0, in.Short());
-    EXPECT_EQ(139, in.Short());
-    EXPECT_EQ(216, in.Short());
+    EXPECT_EQ(160, in.Short());
+    EXPECT_EQ(918, in.Short());
     EXPECT_EQ("", in.NameOrOrdinal());  // menu
     EXPECT_EQ("", in.NameOrOrdinal());  // class
     EXPECT_EQ("pelnore の関連づけ", Reader::Narrow(in.WideString()));
@@ -165,8 +186,8 @@ TEST_F(AssocResource, DialogTemplateIsExact) {
     EXPECT_EQ("ＭＳ Ｐゴシック", Reader::Narrow(in.WideString()));
     ASSERT_TRUE(in.ok);
 
-    for (unsigned i = 0; i < count && i < 20; i++) {
-        const Item& want = kItems[i];
+    for (unsigned i = 0; i < count && i < items.size(); i++) {
+        const Item& want = items[i];
         SCOPED_TRACE("item " + std::to_string(i) + " id " + std::to_string(want.id));
         in.AlignDword();
         EXPECT_EQ(0ul, in.Dword());  // help id

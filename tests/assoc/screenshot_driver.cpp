@@ -1,8 +1,8 @@
 // Drives pelnore.exe for scripts/screenshot. Copies the program to
 // C:\Program Files\pelnore so that no path of the build shows, then reports one
 // screen rectangle per picture and waits for a line on standard input before it
-// goes on: the association dialog with both detail areas closed ("closed"), with
-// the .exe details open ("open"), the About box ("about"), and, during a job on
+// goes on: the association dialog with every detail area closed ("closed"), with
+// every one open and the folder ticked ("open"), the About box ("about"), and, during a job on
 // copies of user32.dll in C:\Tools, the tray with its menu ("tray").
 #include <stdio.h>
 
@@ -71,7 +71,15 @@ static bool ShowDialogs() {
     Sleep(500);  // let it paint
     Report("closed", WindowRect(dialog));
     WaitForLine();
-    SendMessageA(GetDlgItem(dialog, IDC_EXE_DETAILS), BM_CLICK, 0, 0);
+    // Every detail area open: taller than a 1024 x 768 screen, so it scrolls.
+    const int bases[] = {IDC_FOLDER_BASE, IDC_FOLDER_BACKGROUND_BASE,
+                         IDC_EXE_BASE,    IDC_DLL_BASE,
+                         IDC_OCX_BASE,    IDC_CPL_BASE,
+                         IDC_SCR_BASE,    IDC_ICL_BASE,
+                         IDC_MUN_BASE};
+    for (int base : bases)
+        SendMessageA(GetDlgItem(dialog, base + IDC_OFFSET_DETAILS), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_FOLDER_BASE), BM_CLICK, 0, 0);
     Sleep(300);
     // Wine leaves the details button unpainted at the place the width layout
     // moved it to, until something invalidates it; repaint the whole dialog.
