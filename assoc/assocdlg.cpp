@@ -108,8 +108,7 @@ struct AssociationDialogState {
     DWORD detailsMask;           // type bits of the groups whose details are shown
     SIZE keptClientSize;
     LONG keptWindowWidth;
-    LONG keptWindowHeight;  // the height the track limits pin: the content's, at most the work
-                            // area's
+    LONG keptWindowHeight;  // pinned by the track limits: the content's, at most the work area's
     int scrollPos;          // pixels of content scrolled above the client area
     int bottomMargin;       // pixels below OK and Cancel
     int scrollLine;         // pixels of one arrow step

@@ -534,6 +534,23 @@ TEST_F(AssocDialog, DetailsMoveWhatLiesBelowAndSetTheTrackLimits) {
     EXPECT_EQ(width0, window5.right - window5.left);
     EXPECT_EQ(height0, window5.bottom - window5.top);
 
+    // Every area open is taller than this 1280 x 1024 screen: the window takes
+    // the work area's height and scrolls, to OK at the end; closed, it is as before.
+    RECT area;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    for (int base : kGroupBases) Click(dialog, base + IDC_OFFSET_DETAILS);
+    EXPECT_EQ(area.bottom - area.top, WindowRect(dialog).bottom - WindowRect(dialog).top);
+    EXPECT_TRUE(GetWindowLongA(dialog, GWL_STYLE) & WS_VSCROLL);
+    SendMessageA(dialog, WM_VSCROLL, SB_BOTTOM, 0);
+    RECT client;
+    GetClientRect(dialog, &client);
+    MapWindowPoints(dialog, nullptr, (POINT*)&client, 2);
+    EXPECT_EQ(client.bottom - MapDialogY(5), ItemRect(dialog, IDCANCEL).bottom);
+    for (int base : kGroupBases) Click(dialog, base + IDC_OFFSET_DETAILS);
+    EXPECT_EQ(height0, WindowRect(dialog).bottom - WindowRect(dialog).top);
+    EXPECT_FALSE(GetWindowLongA(dialog, GWL_STYLE) & WS_VSCROLL);
+    EXPECT_EQ(ok0.top - window0.top, ItemRect(dialog, IDOK).top - WindowRect(dialog).top);
+
     Click(dialog, IDCANCEL);
     EXPECT_EQ(0u, WaitForExit());
 }
