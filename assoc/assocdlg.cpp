@@ -123,12 +123,6 @@ static AssociationDialogState* StateOf(HWND dialog) {
     return (AssociationDialogState*)GetPropA(dialog, PROP_DIALOG_STATE);
 }
 
-static const ControlGroup* GroupOfType(int typeId) {
-    for (const ControlGroup& group : ControlGroupTable)
-        if (group.typeId == typeId) return &group;
-    return &ControlGroupTable[0];  // unreachable: the table holds every type
-}
-
 static FileTypeSettings* BlockOfType(AssociationSettings* settings, int typeId) {
     return &settings->types[typeId - FILE_TYPE_ID_BASE];
 }
@@ -274,8 +268,7 @@ static void ScrollIntoView(HWND dialog, HWND control) {
 
 // ---------------------------------------------------------------- group operations
 
-static void EnableGroupFields(HWND dialog, int typeId, bool enable) {
-    const ControlGroup* group = GroupOfType(typeId);
+static void EnableGroupFields(HWND dialog, const ControlGroup* group, bool enable) {
     for (int c = FIRST_DETAIL_COLUMN; c < GROUP_CONTROL_COUNT; c++)
         if (IsValidDlgItem(dialog, group->controls[c]))
             EnableDlgItem(dialog, group->controls[c], enable);
@@ -290,8 +283,7 @@ static void MoveGroupDown(HWND dialog, const ControlGroup* group, int delta) {
 // Hidden controls keep their places; the groups, headings and buttons below
 // the group move by the height of its detail area. A group is judged by its
 // group box, as its hidden details may reach into the rows below it.
-static void ToggleGroupDetails(HWND dialog, int typeId, bool show) {
-    const ControlGroup* group = GroupOfType(typeId);
+static void ToggleGroupDetails(HWND dialog, const ControlGroup* group, bool show) {
     int detailsButton = group->controls[COLUMN_DETAILS_BUTTON];
     int groupBox = group->controls[COLUMN_GROUP_BOX];
     SetItemTextIfExists(dialog, detailsButton, show ? kShowDetailsText : kHideDetailsText);
@@ -312,8 +304,8 @@ static void ToggleGroupDetails(HWND dialog, int typeId, bool show) {
             OffsetDlgItem(dialog, id, delta);
 }
 
-static void ShowGroupDetails(HWND dialog, int typeId, bool show) {
-    ToggleGroupDetails(dialog, typeId, show);
+static void ShowGroupDetails(HWND dialog, const ControlGroup* group, bool show) {
+    ToggleGroupDetails(dialog, group, show);
     FitWindowToContent(dialog);
 }
 
@@ -325,10 +317,10 @@ static void WriteDialogSettings(HWND dialog, const AssociationSettings* settings
         int checkBox = group->controls[COLUMN_CHECK_BOX];
         if (IsValidDlgItem(dialog, checkBox)) {
             bool checked = (settings->enabledMask & type->typeBit) != 0;
-            EnableGroupFields(dialog, type->typeId, checked);
+            EnableGroupFields(dialog, group, checked);
             CheckDlgButton(dialog, checkBox, checked ? BST_CHECKED : BST_UNCHECKED);
         } else {
-            EnableGroupFields(dialog, type->typeId, false);
+            EnableGroupFields(dialog, group, false);
         }
         SetItemTextIfExists(dialog, group->controls[COLUMN_KEY_EDIT], block->keyText);
         SetItemTextIfExists(dialog, group->controls[COLUMN_MENU_EDIT], block->menuText);
@@ -427,7 +419,7 @@ static BOOL OnInitDialog(HWND dialog, LPARAM creationParameter) {
     LoadAssociationSettings(g_verbRoots, &state->loaded);
     state->detailsMask = 0;
     AddSystemMenuItems(dialog);
-    for (const FileTypeRow& type : FileTypeTable) ToggleGroupDetails(dialog, type.typeId, false);
+    for (const ControlGroup& group : ControlGroupTable) ToggleGroupDetails(dialog, &group, false);
     FitWindowToContent(dialog);
     // Centred at the size it opens with, not at the template's, which is every
     // detail area open and may be taller than the screen.
@@ -460,14 +452,14 @@ static bool OnGroupCommand(HWND dialog, int id) {
         const FileTypeRow* type = &FileTypeTable[i];
         const ControlGroup* group = &ControlGroupTable[i];
         if (id == group->controls[COLUMN_CHECK_BOX]) {
-            EnableGroupFields(dialog, type->typeId, IsDlgButtonChecked(dialog, id) == BST_CHECKED);
+            EnableGroupFields(dialog, group, IsDlgButtonChecked(dialog, id) == BST_CHECKED);
             return true;
         }
         if (id == group->controls[COLUMN_DETAILS_BUTTON]) {
             // The mask changes before the resize, whose track limits read it.
             AssociationDialogState* state = StateOf(dialog);
             state->detailsMask ^= type->typeBit;
-            ShowGroupDetails(dialog, type->typeId, (state->detailsMask & type->typeBit) != 0);
+            ShowGroupDetails(dialog, group, (state->detailsMask & type->typeBit) != 0);
             return true;
         }
     }

@@ -273,9 +273,7 @@ static bool OpenOneLevelDown(HKEY* key, const char* name) {
 }
 
 // <class>\shell\pelnore in the view, opened one level at a time; never created.
-static bool OpenVerbKey(const VerbRoots* roots, const char* fileType, HKEY* key) {
-    char className[CLASS_NAME_CAPACITY];
-    ResolveVerbClass(roots, fileType, className);
+static bool OpenVerbKey(const VerbRoots* roots, const char* className, HKEY* key) {
     return OpenSubKey(roots->view, className, key) && OpenOneLevelDown(key, kShellKeyName) &&
            OpenOneLevelDown(key, kVerbKeyName);
 }
@@ -305,9 +303,11 @@ bool UnregisterVerb(const VerbRoots* roots, const char* fileType) {
     return userRemoved && sharedRemoved;
 }
 
-bool ReadVerb(const VerbRoots* roots, const char* fileType, char* menuText, char* commandLine) {
+// The verb of a class already resolved.
+static bool ReadClassVerb(const VerbRoots* roots, const char* className, char* menuText,
+                          char* commandLine) {
     HKEY verbKey, commandKey;
-    if (!OpenVerbKey(roots, fileType, &verbKey)) return false;
+    if (!OpenVerbKey(roots, className, &verbKey)) return false;
     ReadDefaultValue(verbKey, menuText, MENU_TEXT_CAPACITY);
     if (!OpenSubKey(verbKey, kCommandKeyName, &commandKey)) {
         CloseKey(verbKey);
@@ -317,6 +317,12 @@ bool ReadVerb(const VerbRoots* roots, const char* fileType, char* menuText, char
     CloseKey(commandKey);
     CloseKey(verbKey);
     return true;
+}
+
+bool ReadVerb(const VerbRoots* roots, const char* fileType, char* menuText, char* commandLine) {
+    char className[CLASS_NAME_CAPACITY];
+    ResolveVerbClass(roots, fileType, className);
+    return ReadClassVerb(roots, className, menuText, commandLine);
 }
 
 // The running program's path as the verb must name it. The command line is
@@ -369,7 +375,7 @@ void LoadAssociationSettings(const VerbRoots* roots, AssociationSettings* settin
         FileTypeSettings* block = &settings->types[type->typeId - FILE_TYPE_ID_BASE];
         char className[CLASS_NAME_CAPACITY];
         ResolveVerbClass(roots, type->name, className);
-        bool registered = ReadVerb(roots, type->name, block->menuText, block->commandLine);
+        bool registered = ReadClassVerb(roots, className, block->menuText, block->commandLine);
         BuildHoldingKeyText(roots, className, registered, block->keyText);
         if (registered) {
             settings->enabledMask |= type->typeBit;
