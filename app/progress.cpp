@@ -110,7 +110,8 @@ void FormatProgressTip(char* tip, size_t capacity, unsigned done, unsigned found
     CopyBounded(tip, capacity, PROGRESS_TOOLTIP);
     if (found <= 1) return;
     char line[TRAY_TIP_CAPACITY];
-    if (FormatBounded(line, sizeof(line), "\n%u / %u  ", done, found) < 0) return;
+    const char* gap = current[0] != '\0' ? "  " : "";
+    if (FormatBounded(line, sizeof(line), "\n%u / %u%s", done, found, gap) < 0) return;
     size_t length = strlen(tip);
     CopyBounded(tip + length, capacity - length, line);
     length = strlen(tip);

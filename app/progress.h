@@ -18,8 +18,9 @@ void ShowProgressDialog(HINSTANCE module, WorkerThread* worker, HICON icon,
                         JobProgress* progress, SourceIntake* intake);
 
 // The tooltip text (capacity bytes, terminated): the first line alone for a
-// job of at most one file, else a second line "done / found  name", the name
-// cut to fit.
+// job of at most one file, else a second line "done / found  name": the files
+// read to their end, and the one being read now (cut to fit; between two
+// files, none and no gap).
 void FormatProgressTip(char* tip, size_t capacity, unsigned done, unsigned found,
                        const char* current);
 

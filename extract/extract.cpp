@@ -321,10 +321,13 @@ void NoteFileStarted(JobProgress* progress, const char* path) {
     LeaveCriticalSection(&progress->lock);
 }
 
+// The count and the name change in one step, so that a reader never sees a
+// file counted as done while it is still named as the one being read.
 void NoteFileDone(JobProgress* progress) {
     if (progress == nullptr) return;
     EnterCriticalSection(&progress->lock);
     progress->done++;
+    progress->current[0] = '\0';
     LeaveCriticalSection(&progress->lock);
 }
 

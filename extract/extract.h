@@ -14,12 +14,14 @@
 struct WorkerThread;
 
 // How far a job has come, for the tray icon's tooltip: the worker writes it,
-// the main thread reads it, each under the lock.
+// the main thread reads it, each under the lock. One reading is one moment:
+// the files read to their end, and the one being read now, which is never
+// among them.
 struct JobProgress {
     CRITICAL_SECTION lock;
     unsigned done;                // files read to their end
     unsigned found;               // files given by name, and those of folders found so far
-    char current[PATH_CAPACITY];  // the name of the file being read, "" before the first
+    char current[PATH_CAPACITY];  // the name of the file being read, "" between files
 };
 void InitJobProgress(JobProgress* progress);
 void DeleteJobProgress(JobProgress* progress);
