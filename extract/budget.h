@@ -7,7 +7,7 @@
 
 #include <stdint.h>
 
-// Real modules give at most about 1.1 times their size (the README has the
+// Real modules give at most about their own size (docs/formats.md has the
 // figures), so four times the source plus 1 MiB loses nothing real, while a
 // crafted 64 KiB file can no longer turn into hundreds of megabytes.
 const uint64_t OUTPUT_BUDGET_MULTIPLE = 4;

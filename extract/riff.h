@@ -18,7 +18,7 @@ bool ScanRiffStreams(const char* sourcePath, KindMask kindMask);
 // How the scan reads the source: through the runtime's stream, which copies
 // every byte into a buffer first, or through views of a file mapping, which
 // the search reads in place. The stream is the default: under the page faults
-// of mapped views it is the faster here (the README has the figures). Each
+// of mapped views it is the faster here (docs/benchmarks.md has the figures). Each
 // way falls back to the other where it cannot be used. The stream cannot open
 // a file held by someone with delete access, which a mapping shares. A mapping
 // is not used for an empty file, for one that someone else has open for
