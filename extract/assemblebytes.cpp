@@ -24,6 +24,32 @@ const uint32_t BI_RLE8_COMPRESSION = 1;
 const uint32_t BI_RLE4_COMPRESSION = 2;
 const uint32_t BI_BITFIELDS_COMPRESSION = 3;
 
+// The fields of the 40-byte info header (and of the first 40 bytes of the
+// longer ones) that decide the layout of a packed bitmap.
+struct InfoHeader {
+    uint32_t headerSize;
+    int32_t width;
+    int32_t height;
+    uint16_t planes;
+    uint16_t bitCount;
+    uint32_t compression;
+    uint32_t imageSize;
+    uint32_t coloursUsed;
+};
+
+InfoHeader ReadInfoHeader(const unsigned char* p) {
+    InfoHeader h;
+    h.headerSize = ReadLE32(p);
+    h.width = (int32_t)ReadLE32(p + 4);
+    h.height = (int32_t)ReadLE32(p + 8);
+    h.planes = ReadLE16(p + 12);
+    h.bitCount = ReadLE16(p + 14);
+    h.compression = ReadLE32(p + 16);
+    h.imageSize = ReadLE32(p + 20);
+    h.coloursUsed = ReadLE32(p + 32);
+    return h;
+}
+
 // Entries that the group both claims and holds.
 size_t HeldEntryCount(ResourceSpan group) {
     size_t held = (group.size - GROUP_HEADER_SIZE) / GROUP_ENTRY_SIZE;
@@ -74,16 +100,113 @@ unsigned char CursorHeightByte(uint16_t width, uint16_t height, size_t imageSize
     return (unsigned char)(monochrome == imageSize ? height / 2u : height);
 }
 
+// What an icon or cursor image's own header says of it, as a directory entry
+// gives it: width and height 1 to 256 (the entry's byte writes 256 as 0), and
+// the palette's entries for fewer than 8 bits, else 0. Planes are always 1.
+struct ImageFacts {
+    bool known;  // false: the header is neither form, or not one a directory can describe
+    bool png;
+    unsigned width;
+    unsigned height;
+    uint16_t bitCount;
+    unsigned char colours;
+};
+
+const unsigned char PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+const size_t PNG_HEADER_END = 8 + 8 + 13;  // signature, IHDR length and type, IHDR data
+const int64_t MAX_ENTRY_SIDE = 256;
+// Samples per pixel of each PNG colour type (0 for the types that do not exist):
+// grey, -, RGB, palette index, grey and alpha, -, RGB and alpha.
+const unsigned char PNG_CHANNELS[7] = {1, 0, 3, 1, 2, 0, 4};
+
+uint32_t ReadBE32(const unsigned char* p) {
+    return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
+}
+
+bool FitsEntry(int64_t width, int64_t height) {
+    return width > 0 && width <= MAX_ENTRY_SIDE && height > 0 && height <= MAX_ENTRY_SIDE;
+}
+
+ImageFacts PngFacts(const unsigned char* bytes) {
+    ImageFacts facts = {false, true, 0, 0, 0, 0};
+    uint32_t width = ReadBE32(bytes + 16), height = ReadBE32(bytes + 20);
+    unsigned depth = bytes[24], type = bytes[25];
+    unsigned channels = type < sizeof PNG_CHANNELS ? PNG_CHANNELS[type] : 0;
+    bool depthExists = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    if (!FitsEntry(width, height) || channels == 0 || !depthExists) return facts;
+    facts = {true, true, width, height, (uint16_t)(depth * channels), 0};
+    if (type == 3 && depth < 8) facts.colours = (unsigned char)(1u << depth);
+    return facts;
+}
+
+// The bitmap holds the colour image and the transparency mask, one above the
+// other: its height is twice the icon's.
+ImageFacts BitmapFacts(const unsigned char* bytes) {
+    ImageFacts facts = {false, false, 0, 0, 0, 0};
+    InfoHeader h = ReadInfoHeader(bytes);
+    int64_t height = h.height / 2;
+    uint16_t bits = h.bitCount;
+    bool bitsExist = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    if (!FitsEntry(h.width, height) || h.planes != 1 || !bitsExist) return facts;
+    facts = {true, false, (unsigned)h.width, (unsigned)height, bits, 0};
+    if (bits >= 8) return facts;
+    uint32_t palette = 1u << bits;
+    facts.colours =
+        (unsigned char)(h.coloursUsed != 0 && h.coloursUsed < palette ? h.coloursUsed : palette);
+    return facts;
+}
+
+ImageFacts ReadImageFacts(const unsigned char* bytes, size_t size) {
+    if (size >= PNG_HEADER_END && memcmp(bytes, PNG_SIGNATURE, sizeof PNG_SIGNATURE) == 0 &&
+        memcmp(bytes + 12, "IHDR", 4) == 0)
+        return PngFacts(bytes);
+    if (size >= INFO_HEADER_SIZE && ReadLE32(bytes) >= INFO_HEADER_SIZE) return BitmapFacts(bytes);
+    ImageFacts none = {false, false, 0, 0, 0, 0};
+    return none;
+}
+
+// Whether an icon entry's width, height, colours, planes and bit count are
+// the image's own. A colour count of 0 for a palette image is not: readers
+// take it for 256 colours or more. Every PNG is drawn as 32-bit ARGB whatever
+// depth it is stored at, and modules say so of their PNG images: 32 bits and
+// no palette agree with any PNG too.
+bool IconEntryAgrees(const unsigned char* entry, const ImageFacts& facts) {
+    uint16_t bits = ReadLE16(entry + 6);
+    bool depthAgrees = (entry[2] == facts.colours && bits == facts.bitCount) ||
+                       (facts.png && entry[2] == 0 && bits == 32);
+    return entry[0] == (unsigned char)facts.width && entry[1] == (unsigned char)facts.height &&
+           ReadLE16(entry + 4) == 1 && depthAgrees;
+}
+
+// A group entry is copied as it stands where it agrees with its image, or
+// where the image's header tells nothing; else the file's directory takes
+// the image's own values, as the system does when it draws the image.
 void WriteDirectoryEntry(unsigned char* dir, const unsigned char* entry, GroupKind kind,
                          const EntryImage& image, uint32_t offset) {
+    ImageFacts facts = ReadImageFacts(image.bytes, image.size);
     if (kind == GROUP_ICON) {
         memcpy(dir, entry, 8);  // width, height, colours, reserved, planes, bits
+        if (facts.known && !IconEntryAgrees(entry, facts)) {
+            dir[0] = (unsigned char)facts.width;
+            dir[1] = (unsigned char)facts.height;
+            dir[2] = facts.colours;
+            WriteLE16(dir + 4, 1);
+            WriteLE16(dir + 6, facts.bitCount);
+        }
     } else {
-        uint16_t width = ReadLE16(entry);
+        uint16_t width = ReadLE16(entry), height = ReadLE16(entry + 2);
         dir[0] = (unsigned char)width;
-        dir[1] = CursorHeightByte(width, ReadLE16(entry + 2), image.size);
+        dir[1] = CursorHeightByte(width, height, image.size);
         dir[2] = 0;
         dir[3] = 0;
+        // A cursor entry's height is the bitmap's (both masks) or the image's.
+        bool agrees = width == facts.width &&
+                      (height == 2 * facts.height || dir[1] == (unsigned char)facts.height);
+        if (facts.known && !agrees) {
+            dir[0] = (unsigned char)facts.width;
+            dir[1] = (unsigned char)facts.height;
+            dir[2] = facts.colours;
+        }
         memcpy(dir + 4, image.resource, HOTSPOT_SIZE);  // hotspot x and y
     }
     WriteLE32(dir + 8, (uint32_t)image.size);
@@ -150,32 +273,6 @@ int ColourTableEntries(uint16_t bitCount) {
 }
 
 namespace {
-
-// The fields of the 40-byte info header (and of the first 40 bytes of the
-// longer ones) that decide the layout of a packed bitmap.
-struct InfoHeader {
-    uint32_t headerSize;
-    int32_t width;
-    int32_t height;
-    uint16_t planes;
-    uint16_t bitCount;
-    uint32_t compression;
-    uint32_t imageSize;
-    uint32_t coloursUsed;
-};
-
-InfoHeader ReadInfoHeader(const unsigned char* p) {
-    InfoHeader h;
-    h.headerSize = ReadLE32(p);
-    h.width = (int32_t)ReadLE32(p + 4);
-    h.height = (int32_t)ReadLE32(p + 8);
-    h.planes = ReadLE16(p + 12);
-    h.bitCount = ReadLE16(p + 14);
-    h.compression = ReadLE32(p + 16);
-    h.imageSize = ReadLE32(p + 20);
-    h.coloursUsed = ReadLE32(p + 32);
-    return h;
-}
 
 // The compressions a file can be written for, and the bit counts they allow
 // (0: every bit count that has a colour table rule). Run-length pixels are as

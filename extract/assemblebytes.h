@@ -28,7 +28,10 @@ enum GroupKind { GROUP_ICON, GROUP_CURSOR };
 // The .ico or .cur file image of a group resource. With a null out only
 // measures; a second call with a block of the measured size fills all of it.
 // Entries whose image is missing or empty are left out and the file's count
-// says how many remain; 0 when none remains or the group is no group.
+// says how many remain; 0 when none remains or the group is no group. Each
+// directory entry is the group's, but where it disagrees with the image's own
+// header (bitmap or PNG), its size, colours, planes and bit count are the
+// image's; the images are copied as they are.
 size_t AssembleGroupBytes(unsigned char* out, ResourceSpan group, GroupKind kind,
                           const ImageSource* images);
 

@@ -96,9 +96,14 @@ TEST_F(AssembleTest, IconGroupOfThreeImagesGivesTheExactFile) {
 }
 
 TEST_F(AssembleTest, IconGroupEdgeCases) {
-    Bytes img = MakeIconImage(16, 16, 4, 5);
+    Bytes img = MakeIconImage(16, 16, 4, 5), deep = MakeIconImage(32, 32, 32, 6);
+    // A PNG of 48 x 48 4-bit palette indices: its signature and IHDR.
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0,
+                 0,    0,   48,  0,   0,    0,    48,   4,    3, 0, 0, 0,  1,   2,   3,   4};
     Build(
         {{RT_ICON, "#21", img},
+         {RT_ICON, "#22", deep},
+         {RT_ICON, "#23", png},
          {RT_GROUP_ICON, "#1", GroupHeader(1, 0)},
          // Claims five entries but holds two.
          {RT_GROUP_ICON, "#2",
@@ -118,6 +123,12 @@ TEST_F(AssembleTest, IconGroupEdgeCases) {
          {RT_GROUP_ICON, "#7",
           Join({GroupHeader(1, 2), IconGroupEntry(32, 32, 16, 4, 100, 99),
                 IconGroupEntry(32, 32, 16, 4, 100, 98)})},
+         // Entries that lie about their images; a 4-bit one without its colour
+         // count; a PNG's said as 32 bits, as modules say them.
+         {RT_GROUP_ICON, "#8",
+          Join({GroupHeader(1, 4), IconGroupEntry(13, 0, 7, 21060, 4264, 22),
+                IconGroupEntry(32, 32, 0, 32, 33, 23), IconGroupEntry(16, 16, 0, 4, 296, 21),
+                IconGroupEntry(48, 48, 0, 32, 33, 23)})},
          {RT_GROUP_ICON, "NAMED",
           Join({GroupHeader(1, 1), IconGroupEntry(16, 16, 16, 4, 296, 21)})}});
 
@@ -149,6 +160,21 @@ TEST_F(AssembleTest, IconGroupEdgeCases) {
     EXPECT_EQ(0u, Measure(AssembleIconFile, MAKEINTRESOURCEA(5), RT_GROUP_ICON));
     EXPECT_EQ(0u, Measure(AssembleIconFile, MAKEINTRESOURCEA(77), RT_GROUP_ICON));
     EXPECT_EQ(22u + 296, Assemble(AssembleIconFile, "NAMED", RT_GROUP_ICON).size());
+
+    // Where an entry disagrees, its image's own header gives it; images stay.
+    Bytes told = GroupHeader(1, 4);
+    const Bytes fields[] = {{32, 32, 0, 0, 1, 0, 32, 0},
+                            {48, 48, 16, 0, 1, 0, 4, 0},
+                            {16, 16, 16, 0, 1, 0, 4, 0},
+                            {48, 48, 0, 0, 1, 0, 32, 0}};
+    const unsigned long sizes[] = {4264, 33, 296, 33};
+    for (unsigned long i = 0, offset = 6 + 4 * 16; i < 4; offset += sizes[i++]) {
+        told = Join({told, fields[i]});
+        PutDword(&told, sizes[i]);
+        PutDword(&told, offset);
+    }
+    EXPECT_EQ(Join({told, deep, png, img, png}),
+              Assemble(AssembleIconFile, MAKEINTRESOURCEA(8), RT_GROUP_ICON));
 }
 
 // ---------------------------------------------------------------- cursors
@@ -201,7 +227,10 @@ TEST_F(AssembleTest, CursorGroupEdgeCases) {
            // Declares more than the image holds; an image shorter than a hotspot.
            {RT_GROUP_CURSOR, "#3",
             Join({GroupHeader(2, 2), CursorGroupEntry(32, 64, 1, 1, 9000, 41),
-                  CursorGroupEntry(32, 64, 1, 1, 30, 42)})}});
+                  CursorGroupEntry(32, 64, 1, 1, 30, 42)})},
+           // Width and height that are not the image's.
+           {RT_GROUP_CURSOR, "#4",
+            Join({GroupHeader(2, 1), CursorGroupEntry(13, 7, 1, 1, 308, 41)})}});
 
     // Byte counts below the hotspot's four bytes hold no image: no file.
     EXPECT_EQ(0u, Measure(AssembleCursorFile, MAKEINTRESOURCEA(1), RT_GROUP_CURSOR));
@@ -219,6 +248,12 @@ TEST_F(AssembleTest, CursorGroupEdgeCases) {
     EXPECT_EQ(304u, GetDword(cut, 6 + 8));
     EXPECT_EQ(32u, cut[7]);  // the cut size is the monochrome size again
     EXPECT_EQ(mono, Bytes(cut.begin() + 22, cut.end()));
+
+    Bytes told = Assemble(AssembleCursorFile, MAKEINTRESOURCEA(4), RT_GROUP_CURSOR);
+    ASSERT_EQ(6u + 16 + 304, told.size());
+    EXPECT_EQ(Join({GroupHeader(2, 1), Bytes{32, 32, 2, 0, 1, 0, 2, 0}}),
+              Bytes(told.begin(), told.begin() + 14));
+    EXPECT_EQ(mono, Bytes(told.begin() + 22, told.end()));
 }
 
 // ---------------------------------------------------------------- bitmaps
