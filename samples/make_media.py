@@ -386,7 +386,7 @@ def exif_jpeg():
 def png_icon():
     """An icon file whose one image is a PNG, its entry as the PNG says."""
     png = picture("badge.png")
-    return struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 12, 12, 0, 0, 1, 32, len(png),
+    return struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 12, 12, 16, 0, 1, 4, len(png),
                                                        22) + png
 
 
