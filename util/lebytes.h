@@ -1,6 +1,6 @@
 // Little-endian reads and writes of the fixed-width fields of the file formats
-// (resource groups, bitmap headers, RIFF chunks). The caller has checked that
-// the bytes are there; nothing here knows a buffer's size.
+// (resource groups, bitmap headers, RIFF chunks, ZIP records). The caller has
+// checked that the bytes are there; nothing here knows a buffer's size.
 #pragma once
 
 #include <stdint.h>
@@ -21,4 +21,8 @@ inline void WriteLE16(unsigned char* p, uint16_t value) {
 inline void WriteLE32(unsigned char* p, uint32_t value) {
     WriteLE16(p, (uint16_t)value);
     WriteLE16(p + 2, (uint16_t)(value >> 16));
+}
+
+inline uint64_t ReadLE64(const unsigned char* p) {
+    return (uint64_t)ReadLE32(p) | ((uint64_t)ReadLE32(p + 4) << 32);
 }
