@@ -273,6 +273,21 @@ HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutM
     }
 }
 
+HWND WaitForVisibleWindow(DWORD processId, const char* className, DWORD timeoutMs) {
+    HWND shown = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : ProcessWindows(processId, className))
+                if (IsWindowVisible(window)) return (shown = window) != nullptr;
+            return false;
+        },
+        timeoutMs);
+    DWORD_PTR ignored;
+    if (shown && !SendMessageTimeoutA(shown, WM_NULL, 0, 0, SMTO_BLOCK, timeoutMs, &ignored))
+        return nullptr;
+    return shown;
+}
+
 struct ClassSearch {
     const char* className;
     std::vector<HWND> found;
@@ -367,18 +382,43 @@ static bool IsDialogWindow(HWND window) {
            strcmp(name, "#32770") == 0;
 }
 
+static void DispatchPending() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        HWND active = GetActiveWindow();
+        if (IsDialogWindow(active) && IsDialogMessageA(active, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
 void PumpMessages(DWORD ms) {
     DWORD start = GetTickCount();
     do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            HWND active = GetActiveWindow();
-            if (IsDialogWindow(active) && IsDialogMessageA(active, &msg)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        DispatchPending();
         Sleep(5);
     } while (GetTickCount() - start < ms);
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        DispatchPending();
+        if (done()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        // Woken by a message or a timer of this thread; at the latest after
+        // 10 ms, for events that no message announces (another process's pixels).
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
 }
 
 std::wstring Widen(const std::string& text) {

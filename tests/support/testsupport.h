@@ -3,6 +3,7 @@
 // program) with an exact command line while collecting its debug-channel lines.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -70,6 +71,18 @@ bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION* info,
 // waiting up to timeoutMs for it to appear.
 HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs);
 std::vector<HWND> ProcessWindows(DWORD processId, const char* className);
+// The first visible top-level window of the process whose class matches, once
+// its thread has answered a sent message (a dialog is then initialised and in
+// its message loop); null when none shows within timeoutMs.
+HWND WaitForVisibleWindow(DWORD processId, const char* className, DWORD timeoutMs);
+
+// Waiting for an event rather than for a time: done() is asked until it holds
+// or timeoutMs pass, and the answer is whether it held. Give a time-out far
+// above the event's own time, as it costs nothing when the event comes.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// The same while dispatching this thread's messages as PumpMessages does, for
+// events that come through this thread's own windows and timers.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
 // The window's rectangle in screen coordinates (empty when it is gone).
 RECT WindowRect(HWND window);
