@@ -229,12 +229,15 @@ TEST(AboutBox, WithoutTheLibraryTheResourceLineIsEmptyAndAddsNoWidth) {
 TEST(AboutBox, HoverTurnsTheLinkRedAndTheBodyDragsLikeTheCaption) {
     WhileOpen(kLongUrl, EmptyFolder(), [&](HWND box) {
         HWND link = GetDlgItem(box, IDC_ABOUT_LINK);
+        // The link drawn in blue, waiting for its leave timer where it was red.
+        auto blue = [&] {
+            UpdateWindow(link);
+            return testsupport::CountWindowColours(link).Of(RGB(0, 0, 255)) > 20;
+        };
         POINT outside = {5, 5};
         ClientToScreen(box, &outside);
         SetCursorPos(outside.x, outside.y);
-        testsupport::PumpMessages(50);
-        UpdateWindow(link);
-        EXPECT_GT(testsupport::CountWindowColours(link).Of(RGB(0, 0, 255)), 20);
+        EXPECT_TRUE(testsupport::PumpUntil(blue, 10000));
 
         // Over the body (the icon and the plain lines let hit-tests through).
         EXPECT_EQ(HTCAPTION, SendMessageA(box, WM_NCHITTEST, 0, MAKELPARAM(outside.x, outside.y)));
@@ -260,9 +263,7 @@ TEST(AboutBox, HoverTurnsTheLinkRedAndTheBodyDragsLikeTheCaption) {
         EXPECT_GT(hot.Of(RGB(255, 0, 0)), 20);
         EXPECT_EQ(0, hot.Of(RGB(0, 0, 255)));
         SetCursorPos(outside.x, outside.y);
-        testsupport::PumpMessages(200);
-        UpdateWindow(link);
-        EXPECT_GT(testsupport::CountWindowColours(link).Of(RGB(0, 0, 255)), 20);
+        EXPECT_TRUE(testsupport::PumpUntil(blue, 10000));
     });
 }
 
@@ -271,15 +272,13 @@ TEST(AboutBox, ASecondOpenBringsTheFirstForward) {
         HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 600, 600, 50, 50,
                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         SetForegroundWindow(other);
-        testsupport::PumpMessages(50);
-        EXPECT_EQ(other, GetForegroundWindow());
+        EXPECT_TRUE(testsupport::PumpUntil([&] { return GetForegroundWindow() == other; }, 10000));
         AboutInfo again = {"http://b.example/"};
         ShowAboutDialog(nullptr, &again);
-        testsupport::PumpMessages(50);
         std::vector<HWND> boxes = OpenBoxes();
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ(box, boxes.front());
-        EXPECT_EQ(box, GetForegroundWindow());
+        EXPECT_TRUE(testsupport::PumpUntil([&] { return GetForegroundWindow() == box; }, 10000));
         EXPECT_EQ("http://a.example/", Text(GetDlgItem(box, IDC_ABOUT_LINK)));
         DestroyWindow(other);
     });
@@ -319,9 +318,19 @@ INT_PTR RunBoxDirectly(const char* url, std::function<void(HWND)> action) {
 
 TEST(AboutBoxResult, EscapeEndsWithTwo) {
     INT_PTR result = RunBoxDirectly("http://a.example/", [](HWND box) {
+        // The key goes to the foreground window's focus: press it once the box has both.
         SetForegroundWindow(box);
-        testsupport::PumpMessages(30);
-        testsupport::PressKey(VK_ESCAPE);
+        bool ready = testsupport::PumpUntil(
+            [&] {
+                HWND focus = GetFocus();
+                return GetForegroundWindow() == box && (focus == box || IsChild(box, focus));
+            },
+            10000);
+        EXPECT_TRUE(ready) << "the box never took the keyboard";
+        if (ready)
+            testsupport::PressKey(VK_ESCAPE);
+        else
+            EndDialog(box, -1);
     });
     EXPECT_TRUE(g_ran);
     EXPECT_EQ(2, result);
@@ -349,7 +358,6 @@ TEST(AboutBoxResult, ClickOnTheLinkOpensTheAddressWithTheShellAndEndsWithOne) {
     });
     EXPECT_TRUE(g_ran);
     EXPECT_EQ(1, result);
-    DWORD start = GetTickCount();
-    while (!testsupport::FileExists(marker) && GetTickCount() - start < 10000) Sleep(50);
-    EXPECT_TRUE(testsupport::FileExists(marker)) << "the shell did not open " << opener;
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return testsupport::FileExists(marker); }, 30000))
+        << "the shell did not open " << opener;
 }
