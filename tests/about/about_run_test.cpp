@@ -79,13 +79,33 @@ struct RunningProgram {
     }
 };
 
+// A sent message is answered once the window's thread is back at its messages:
+// after a command it was handling, whatever the command opened is open by then.
+bool Answers(HWND window) {
+    DWORD_PTR ignored;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &ignored) != 0;
+}
+
+// The window is the foreground one and its thread's focus lies in it, so that
+// a key pressed now reaches it.
+bool WaitForKeyboard(HWND window) {
+    return testsupport::WaitUntil(
+        [&] {
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof(info);
+            return GetForegroundWindow() == window &&
+                   GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+                   (info.hwndFocus == window || IsChild(window, info.hwndFocus));
+        },
+        10000);
+}
+
 // Starts the program, opens the About box through the association dialog's
 // system menu command and returns both windows.
 bool OpenAboutBox(const RunningProgram& program, HWND* association, HWND* box) {
     if (!program.started) return false;
-    *association = testsupport::WaitForProcessWindow(program.process.dwProcessId, "#32770", 20000);
+    *association = testsupport::WaitForVisibleWindow(program.process.dwProcessId, "#32770", 30000);
     if (*association == nullptr) return false;
-    Sleep(300);
     PostMessageA(*association, WM_SYSCOMMAND, IDM_ABOUT, 0);
     *box = program.WaitForAboutBox(10000);
     return *box != nullptr;
@@ -125,22 +145,18 @@ TEST(AboutRun, WithTheResourceLibraryBesideIt) {
     HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 700, 700, 40, 40,
                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetForegroundWindow(other);
-    Sleep(200);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return GetForegroundWindow() == other; }, 10000));
     PostMessageA(association, WM_SYSCOMMAND, IDM_ABOUT, 0);
-    DWORD start = GetTickCount();
-    while (GetForegroundWindow() != box && GetTickCount() - start < 5000) Sleep(50);
-    EXPECT_EQ(box, GetForegroundWindow());
-    Sleep(300);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return GetForegroundWindow() == box; }, 10000));
+    EXPECT_TRUE(Answers(association));
     EXPECT_EQ(1u, program.AboutBoxes().size());
     DestroyWindow(other);
 
     // Escape closes the box; the association dialog stays.
     SetForegroundWindow(box);
-    Sleep(200);
+    ASSERT_TRUE(WaitForKeyboard(box));
     testsupport::PressKey(VK_ESCAPE);
-    start = GetTickCount();
-    while (IsWindow(box) && GetTickCount() - start < 5000) Sleep(50);
-    EXPECT_FALSE(IsWindow(box));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !IsWindow(box); }, 10000));
     EXPECT_TRUE(IsWindowVisible(association));
 
     // Closed, it opens again from the same command.
@@ -172,9 +188,17 @@ void MovePointerTo(POINT p) {
     SendInput(1, &step, sizeof(INPUT));
 }
 
-testsupport::ColourCount ColoursAfter(const RECT& area, DWORD ms) {
-    Sleep(ms);
-    return testsupport::CountScreenColours(area);
+// The area's pixels on screen once the link shows in colour and no pixel of
+// the other colour is left, or as they are when 10 s have passed.
+testsupport::ColourCount ColoursOnceShown(const RECT& area, COLORREF colour, COLORREF other) {
+    testsupport::ColourCount seen;
+    testsupport::WaitUntil(
+        [&] {
+            seen = testsupport::CountScreenColours(area);
+            return seen.Of(colour) > 20 && seen.Of(other) == 0;
+        },
+        10000);
+    return seen;
 }
 }  // namespace
 
@@ -190,17 +214,17 @@ TEST(AboutRun, TheLinkTurnsRedUnderTheRealPointerAndBlueAfterIt) {
     POINT onLink = {area.left + 8, (area.top + area.bottom) / 2};
 
     MovePointerTo(body);
-    testsupport::ColourCount cold = ColoursAfter(area, 300);
+    testsupport::ColourCount cold = ColoursOnceShown(area, RGB(0, 0, 255), RGB(255, 0, 0));
     EXPECT_GT(cold.Of(RGB(0, 0, 255)), 20);
     EXPECT_EQ(0, cold.Of(RGB(255, 0, 0)));
 
     MovePointerTo(onLink);
-    testsupport::ColourCount hot = ColoursAfter(area, 300);
+    testsupport::ColourCount hot = ColoursOnceShown(area, RGB(255, 0, 0), RGB(0, 0, 255));
     EXPECT_GT(hot.Of(RGB(255, 0, 0)), 20);
     EXPECT_EQ(0, hot.Of(RGB(0, 0, 255)));
 
     MovePointerTo(body);
-    testsupport::ColourCount after = ColoursAfter(area, 300);
+    testsupport::ColourCount after = ColoursOnceShown(area, RGB(0, 0, 255), RGB(255, 0, 0));
     EXPECT_GT(after.Of(RGB(0, 0, 255)), 20);
     EXPECT_EQ(0, after.Of(RGB(255, 0, 0)));
 }
