@@ -189,14 +189,8 @@ protected:
     }
 
     HWND Started(bool started) {
-        if (!started) return nullptr;
-        HWND dialog = testsupport::WaitForProcessWindow(process.dwProcessId, "#32770", 20000);
-        if (!dialog) return nullptr;
-        DWORD start = GetTickCount();
-        while (!IsWindowVisible(dialog) && GetTickCount() - start < 20000) Sleep(20);
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored);
-        return IsWindowVisible(dialog) ? dialog : nullptr;
+        return started ? testsupport::WaitForVisibleWindow(process.dwProcessId, "#32770", 30000)
+                       : nullptr;
     }
 
     // Waits for the program to end after OK or Cancel; its exit code.
@@ -590,10 +584,10 @@ TEST_F(AssocDialog, RestoreBringsBackTheOpeningState) {
     SetText(dialog, IDC_DLL_COMMAND, "changed");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXE_MENU)));
 
-    PostMessageA(dialog, WM_SYSCOMMAND, IDM_RESTORE_SETTINGS, 0);
-    // A posted message is handled after any sent one: wait for its effect.
-    DWORD start = GetTickCount();
-    while (!Checked(dialog, IDC_EXE_CHECK) && GetTickCount() - start < 5000) Sleep(20);
+    // Sent, not posted: once it returns the command has been carried out in full.
+    DWORD_PTR ignored;
+    ASSERT_TRUE(SendMessageTimeoutA(dialog, WM_SYSCOMMAND, IDM_RESTORE_SETTINGS, 0, SMTO_BLOCK,
+                                    30000, &ignored));
     EXPECT_TRUE(Checked(dialog, IDC_EXE_CHECK));
     EXPECT_FALSE(Checked(dialog, IDC_DLL_CHECK));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXE_MENU)));
@@ -628,12 +622,13 @@ TEST_F(AssocDialog, AboutCommandOpensTheAboutBoxOwnedByTheDialog) {
     ASSERT_NE(nullptr, dialog);
     PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUT, 0);
     HWND about = nullptr;
-    DWORD start = GetTickCount();
-    while (!about && GetTickCount() - start < 10000) {
-        for (HWND d : testsupport::ProcessWindows(process.dwProcessId, "#32770"))
-            if (d != dialog && IsWindowVisible(d)) about = d;
-        if (!about) Sleep(50);
-    }
+    testsupport::WaitUntil(
+        [&] {
+            for (HWND d : testsupport::ProcessWindows(process.dwProcessId, "#32770"))
+                if (d != dialog && IsWindowVisible(d)) about = d;
+            return about != nullptr;
+        },
+        10000);
     ASSERT_NE(nullptr, about);
     EXPECT_EQ(dialog, GetWindow(about, GW_OWNER));
     std::pair<std::string, bool> link("https://pelnore.example.jp/support/", false);
@@ -641,9 +636,7 @@ TEST_F(AssocDialog, AboutCommandOpensTheAboutBoxOwnedByTheDialog) {
     EXPECT_TRUE(link.second);
 
     PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
-    start = GetTickCount();
-    while (IsWindow(about) && GetTickCount() - start < 5000) Sleep(20);
-    EXPECT_FALSE(IsWindow(about));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !IsWindow(about); }, 10000));
     EXPECT_TRUE(IsWindow(dialog));
     EXPECT_TRUE(IsWindowEnabled(dialog));
     Click(dialog, IDCANCEL);
