@@ -47,13 +47,7 @@ DWORD WaitForExit(HANDLE process, DWORD timeoutMs) {
 // The process's dialog once it is on screen: DialogBoxParamA creates the
 // window hidden and shows it after WM_INITDIALOG.
 HWND WaitForVisibleDialog(DWORD processId, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        for (HWND window : testsupport::ProcessWindows(processId, "#32770"))
-            if (IsWindowVisible(window)) return window;
-        if (GetTickCount() - start >= timeoutMs) return nullptr;
-        Sleep(20);
-    }
+    return testsupport::WaitForVisibleWindow(processId, "#32770", timeoutMs);
 }
 
 void CloseProcessHandles(PROCESS_INFORMATION* info) {

@@ -253,20 +253,9 @@ struct MenuDriver {
     bool found;
 };
 
-// The visible popup menu window of this process, waiting up to timeoutMs.
-HWND WaitForVisibleMenu(DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    do {
-        for (HWND menu : testsupport::ProcessWindows(GetCurrentProcessId(), "#32768"))
-            if (IsWindowVisible(menu)) return menu;
-        Sleep(20);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
-}
-
 DWORD WINAPI DriveMenu(void* parameter) {
     MenuDriver* driver = (MenuDriver*)parameter;
-    HWND menu = WaitForVisibleMenu(5000);
+    HWND menu = testsupport::WaitForMenu(GetCurrentProcessId(), 10000);
     if (menu == nullptr) return 0;
     driver->found = true;
     GetWindowRect(menu, &driver->menuRect);
