@@ -10,6 +10,9 @@
 enum ByteType { BYTE_SINGLE = 0, BYTE_LEAD = 1, BYTE_TRAIL = 2 };
 
 bool IsLeadByte(unsigned char b);
+// A byte that completes a double-byte character after a lead byte: 0x40 to
+// 0xFC without 0x7F. After a lead byte, any other byte stands on its own.
+bool IsTrailByte(unsigned char b);
 // Terminator: unchanged; double-byte character: + 2; otherwise + 1.
 const char* NextChar(const char* p);
 char* NextChar(char* p);

@@ -1,5 +1,5 @@
-// File name, folder and extension parts and JoinPath, including double-byte
-// names whose second byte is a backslash and the "." and ".." steps.
+// File name, folder and extension parts, JoinPath and safe relative paths, with
+// double-byte names whose second byte is a backslash, and "." and ".." steps.
 #include "../../util/pathpart.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../../util/bounded.h"
+#include "../../util/safepath.h"
 
 namespace {
 
@@ -163,6 +164,34 @@ TEST(JoinPath, NeverExceeds521Bytes) {
     EXPECT_EQ(520u, joined.size());
     // A full text takes no backslash and nothing more.
     EXPECT_EQ(std::string(521, 'c'), Join(std::string(600, 'c'), "x"));
+}
+
+TEST(SafeRelativePath, Cases) {
+    const std::string a300(300, 'a'), b254(254, 'b');
+    struct Case {
+        std::string path, safe;
+        size_t capacity = PATH_CAPACITY;
+    } cases[] = {
+        {"..\\..\\Windows\\evil.dll", "Windows\\evil.dll"},
+        {"a\\..\\b/./c//d.png", "a\\b\\c\\d.png"},  // ".." takes nothing away
+        {"C:\\x\\y.exe", "x\\y.exe"},
+        {"\\\\server\\share\\a.exe", "a.exe"},
+        {"\\\\?\\C:\\x\\a.exe", "x\\a.exe"},
+        {"CON\\nul.txt\\Com1 .dll\\COM10\\conin$", "_CON\\_nul.txt\\_Com1 .dll\\COM10\\_conin$"},
+        {"name. . \\....\\/C:\\a<b>c|d?.ico", "name\\_\\C_\\a_b_c_d_.ico"},
+        {std::string("\x01\t\"*:\0x", 7), "______x"},
+        {kHyo + "\x8E\xA6.exe\\" + kSo + "|\x83|", kHyo + "\x8E\xA6.exe\\" + kSo + "_\x83|"},
+        {"\x95/a\x81", "_\\a_"},  // lead bytes without a trail byte
+        {a300 + "\\" + b254 + kHyo, a300.substr(0, 255) + "\\" + b254},
+        {"..\\.\\..\\", ""},
+        {"abcdef\\ghij\\k", "abcdef\\gh", 10},
+        {"x\\a. b\\c", "x\\a", 6},  // cut to a trailing space, and no further
+    };
+    for (const Case& c : cases) {
+        char safe[PATH_CAPACITY];
+        size_t length = MakeSafeRelativePath(c.path.data(), c.path.size(), safe, c.capacity);
+        EXPECT_EQ(std::make_pair(c.safe, c.safe.size()), std::make_pair(std::string(safe), length));
+    }
 }
 
 TEST(PathExists, FilesAndFolders) {
